@@ -1,0 +1,5 @@
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" hexlen)
+math(EXPR size "${hexlen} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," body "${hex}")
+file(WRITE ${OUT} "// Generated from ${IN}; do not edit.\nextern const char ${SYMBOL}[];\nextern const unsigned long ${SYMBOL}_size;\nconst char ${SYMBOL}[] = {${body}0};\nconst unsigned long ${SYMBOL}_size = ${size};\n")

@@ -1,0 +1,225 @@
+// The run-time form of a loaded program and the state every command handler works on.
+//
+// Correctness rules for everything that touches a Machine:
+//  1. Operands are read through `pc[k]`; the loader has made every operand word safe to read as a
+//     cell (`cell` always points at a real cell, the scratch cell for words that are no cell) and as a
+//     code target (`target` is always a valid code index). A handler never decodes raw words.
+//  2. A cell keeps its 32-bit value (`i` / `f`) and its heap string (`s`) side by side, so reading a
+//     cell with the wrong kind gives a wrong value, never a crash.
+//  3. Strings are written only through setString()/takeString(); the old string is freed there.
+//  4. Array storage is reached only through the ArrayTable entry of a variable cell (index checked)
+//     and array element references through ElementRef (checked against the array's current size).
+//  5. A handler checks everything before it changes anything; raise() does not unwind: the handler
+//     writes its fallback result and returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+class Platform;
+}
+
+namespace vm {
+
+struct Machine;
+
+// --- cells -------------------------------------------------------------------------------------
+
+// 29000 cells, numbered by the image format's typed ranges.
+constexpr int kCellCount = 29000;
+constexpr int kIntTempBase = 0;
+constexpr int kRealTempBase = 1000;
+constexpr int kStringTempBase = 2000;
+constexpr int kIntVarBase = 3000;
+constexpr int kRealVarBase = 5000;
+constexpr int kStringVarBase = 7000;
+constexpr int kIntConstBase = 9000;
+constexpr int kRealConstBase = 11000;
+constexpr int kStringConstBase = 13000;
+constexpr int kDataBase = 15000;
+constexpr int kUnaddressedBase = 25000;
+constexpr int kVariableCellCount = 6000;  // cells 3000..8999: the ArrayTable's entries
+constexpr int kMaxStringLength = 255;
+
+struct Cell {
+    union {
+        int32_t i;
+        float f;
+    };
+    char* s;  // heap string owned by the cell; nullptr = no string (reads as "")
+};
+
+// Operand word after loading. Every field is valid whatever the stored word was.
+struct Op {
+    Cell* cell;      // the designated cell, or &Machine::scratch when the word is not a cell index
+    int32_t n;       // plain number: command code, function number, DATA position (value - 25000), raw value otherwise
+    int32_t target;  // code index for a code position (value - 37000); the final word's index otherwise
+};
+
+// --- arrays ------------------------------------------------------------------------------------
+
+enum class ArrayKind : uint8_t { None, Int, Real, String };
+
+struct ArrayEntry {
+    void* storage = nullptr;  // int32_t[], float[] or char*[] by kind
+    ArrayKind kind = ArrayKind::None;
+    int32_t sizes[5] = {0, 0, 0, 0, 0};  // highest index + 1 per dimension (dimension 1 alone for 1-D)
+    int32_t total = 0;
+};
+
+// One ReferenceTable entry: the array element a temporary was last read from.
+struct ElementRef {
+    int16_t array = -1;  // ArrayTable index (cell number - 3000), -1 = none
+    int32_t element = 0;
+};
+
+// --- calls -------------------------------------------------------------------------------------
+
+constexpr int kCallStackSize = 65535;  // a push is refused when depth + 1 would reach this
+
+struct SavedLocals;  // defined by the call instructions
+
+struct Frame {
+    const Op* returnTo = nullptr;  // the call's first operand
+    const Op* entry = nullptr;     // the called function's parameter list
+    SavedLocals* saved = nullptr;
+    uint8_t argumentCount = 0;
+    int16_t callerFunction = 0;
+};
+
+// --- the loaded program ------------------------------------------------------------------------
+
+struct Program {
+    std::vector<Op> code;             // relocated code; the last word is the final 0
+    std::vector<int32_t> rawCode;     // the code words as stored, for diagnostics
+    std::vector<int32_t> lines;       // source line of every code word
+    std::vector<uint8_t> dataTypes;   // 'l', 'f', 's' per DATA item
+    int32_t dataCount = 0;
+    std::vector<int16_t> owners[3];   // owning function of every integer, real, string variable
+    int32_t stringVariableCount = 0;
+    bool loaded = false;
+};
+
+// --- console -----------------------------------------------------------------------------------
+
+// Where print and input go: the headless transcript now, the text engine on screen later.
+class Console {
+public:
+    virtual ~Console() = default;
+    // Prints text at the print cursor. stayOnLine=false ends the line after the text.
+    virtual void print(const std::string& text, bool stayOnLine, bool opaque, bool wrap) = 0;
+    // Erases `length` characters of a displayed input entry that started at cursor x `startX`.
+    virtual void erase(int startX, int length) = 0;
+    virtual int cursorX() const = 0;
+    virtual void setCursorX(int x) = 0;
+};
+
+// --- handlers ----------------------------------------------------------------------------------
+
+// A handler starts with pc on its first operand and leaves it past its operands or on a jump target.
+using Handler = void (*)(Machine&);
+
+constexpr int kMaxCommandCode = 9995;  // command words are 1..9995 (the image format keeps them below 10000)
+
+struct CommandEntry {
+    int code;
+    Handler handler;
+    const char* meaning;  // one line, for the disassembler and docs
+};
+
+// --- the machine -------------------------------------------------------------------------------
+
+struct Machine {
+    Cell cells[kCellCount];
+    Cell scratch;  // target of operand words that are not cells
+    ElementRef refs[kCellCount];
+    ArrayEntry arrays[kVariableCellCount];
+    Program program;
+
+    // interpreter state
+    const Op* pc = nullptr;
+    bool endSlice = true;
+    bool autoRefresh = true;
+    bool timedSlices = true;
+    int sliceBudgetMs = 33;
+    uint32_t sliceStartMs = 0;
+    int instructionCounter = 0;
+    bool inputRefresh = false;
+    int frameIntervalMs = 25;
+    bool escapeQuits = true;
+    bool systemKeysEnabled = true;
+    bool programEnded = false;
+    bool quitPosted = false;
+
+    // errors
+    int errorCode = 0;
+    bool warning = false;
+    std::string engineDetail;
+    int internalDetailCode = 0;
+
+    // calls
+    std::vector<Frame> frames;  // kCallStackSize entries
+    int depth = 0;
+    int16_t currentFunction = 0;
+
+    // DATA
+    int32_t dataPointer = 0;
+
+    // built-ins
+    uint32_t randomSeed = 1;
+    std::string inputEntry;
+    int inputLength = -1;
+    int inputStartX = 0;
+    double waitDeadline = -1;
+
+    // set by the host
+    platform::Platform* platform = nullptr;
+    Console* console = nullptr;
+    bool standaloneRun = false;
+    bool windowActive = true;
+    bool debugMode = false;
+    bool runtimeTestMode = false;
+    int lastKey = 0;             // last character typed, cleared by every window message
+    int currentBitmap = 0;       // print ends the slice only when this is the screen
+    int drawQueueLength = 0;     // items waiting in the DrawQueue
+    std::string commandLine;     // without the program name
+    std::string executablePath;  // full path
+    std::string windowsFolder;
+    std::string logPath;         // QX.LOG in the executable folder
+
+    Handler handlers[kMaxCommandCode + 1];
+};
+
+// --- strings (vm/strings.cpp) --------------------------------------------------------------------
+
+inline const char* text(const Cell& c) { return c.s ? c.s : ""; }
+// Replaces the cell's string with a copy of [data, data+length) (length already capped by the caller).
+void setString(Cell& c, const char* data, size_t length);
+void setString(Cell& c, const std::string& value);
+void freeString(Cell& c);
+
+// --- errors (vm/errors.cpp) ----------------------------------------------------------------------
+
+// Fatal unless `code` is one of the recoverable codes; never unwinds.
+void raise(Machine& m, int code);
+// Ignored in a standalone run; otherwise ends the program as a warning.
+void raiseRecoverable(Machine& m, int code);
+// Posts the quit message (through the platform when there is one) and ends the slice.
+void postQuit(Machine& m);
+
+// --- dispatch (vm/dispatch.cpp) ------------------------------------------------------------------
+
+// Installs a family's entries; rejects (returns false for) a duplicate or out-of-range code.
+bool registerCommands(Machine& m, const CommandEntry* entries, size_t count);
+template <size_t N>
+bool registerCommands(Machine& m, const CommandEntry (&entries)[N]) {
+    return registerCommands(m, entries, N);
+}
+
+// Cell number of a cell reference.
+inline int cellIndex(const Machine& m, const Cell* c) { return static_cast<int>(c - m.cells); }
+
+}  // namespace vm
