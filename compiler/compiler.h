@@ -1,0 +1,32 @@
+// Source text to ProgramImage: the entry points the command line, the editor and the builder use.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace compiler {
+
+struct CompileResult {
+    bool ok = false;
+    std::vector<uint8_t> image;  // the ProgramImage bytes when ok
+    std::string file;            // file the error belongs to (the main source for errors reported there)
+    int line = 0;                // 1-based error line, 0 when none
+    std::string message;         // the language file's text for the error
+};
+
+struct CompileOptions {
+    // Folder holding LANG\<language>\WORDS.TXT and an optional vocabulary.txt override; empty = built-in texts.
+    std::string installFolder;
+    std::function<void(int percent)> progress;  // called at most once per further tenth of the lines
+};
+
+// Compiles a source file (includes resolved against its folder).
+CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options = {});
+
+// Compiles and writes the image to outputPath (temporary file then rename; nothing is left on failure).
+CompileResult compileFileTo(const std::string& sourcePath, const std::string& outputPath,
+                            const CompileOptions& options = {});
+
+}  // namespace compiler
