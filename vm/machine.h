@@ -13,8 +13,11 @@
 //     writes its fallback result and returns.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,8 +95,13 @@ struct Frame {
 
 // --- the loaded program ------------------------------------------------------------------------
 
+// Zero words the loader appends after the code so that a handler reading its operands at the very
+// end of a program (or a program whose last word is not 0) stays inside the array and ends there.
+constexpr int kCodeGuardWords = 64;
+
 struct Program {
-    std::vector<Op> code;             // relocated code; the last word is the final 0
+    std::vector<Op> code;             // relocated code (codeSize words) followed by kCodeGuardWords zero words
+    int32_t codeSize = 0;             // words of code in the image; the last one is normally the final 0
     std::vector<int32_t> rawCode;     // the code words as stored, for diagnostics
     std::vector<int32_t> lines;       // source line of every code word
     std::vector<uint8_t> dataTypes;   // 'l', 'f', 's' per DATA item
@@ -190,8 +198,30 @@ struct Machine {
     std::string windowsFolder;
     std::string logPath;         // QX.LOG in the executable folder
 
+    // clock without a platform (tests): advances with executed instructions
+    uint64_t instructionsExecuted = 0;  // every instruction since the machine was created
+    uint64_t virtualMillis = 0;
+
+    // diagnostics, set by the host
+    // Called before every instruction in debug mode with the code position and its command code
+    // (the host writes the "ZORVANELOOPMIDDLE" trace entry of the log file).
+    std::function<void(int position, int code)> traceInstruction;
+    // Called by resetForRun so that families reset their own per-run state (call levels, query list...).
+    std::vector<void (*)(Machine&)> runStartHooks;
+
+    // error reporting (vm/errors.cpp)
+    std::array<std::string, 200> errorTexts;  // the ErrorTexts slots; createMachine fills "ERROR k"
+    std::string errorDumpText;  // the last dump in runtime-test mode when shorter than 10230 characters
+    // When set (a vocabulary is loaded), the error dump names the command and classifies operands by
+    // its signature: one letter per operand word ('l', 'f', 's'). Returns false for an unknown code.
+    std::function<bool(int code, std::string* name, std::string* signature)> commandNames;
+
     Handler handlers[kMaxCommandCode + 1];
 };
+
+// Allocates a machine (it is large: heap only) with every code on the unknown-command handler and
+// the core instructions registered.
+std::unique_ptr<Machine> createMachine();
 
 // --- strings (vm/strings.cpp) --------------------------------------------------------------------
 
@@ -200,6 +230,12 @@ inline const char* text(const Cell& c) { return c.s ? c.s : ""; }
 void setString(Cell& c, const char* data, size_t length);
 void setString(Cell& c, const std::string& value);
 void freeString(Cell& c);
+// The allocation every heap string (cells and string array elements) uses; deleteString(nullptr) is harmless.
+char* newString(const char* data, size_t length);
+void deleteString(char* s);
+// Frees an array's storage (element strings too) and clears the entry. Array storage is allocated
+// with std::malloc/std::calloc, string elements with newString().
+void releaseArray(ArrayEntry& a);
 
 // --- errors (vm/errors.cpp) ----------------------------------------------------------------------
 
@@ -209,6 +245,17 @@ void raise(Machine& m, int code);
 void raiseRecoverable(Machine& m, int code);
 // Posts the quit message (through the platform when there is one) and ends the slice.
 void postQuit(Machine& m);
+// The message slot of an error code (0..199), -1 when the code has none.
+int errorSlot(int code);
+// One of the recoverable codes that raise() diverts to raiseRecoverable().
+bool isRecoverable(int code);
+// "Runtime Error : <slot text>. <engine detail>" and its variants, from the error state.
+std::string composeMessage(const Machine& m);
+// The dump text of the instruction whose command word is `commandWord` ("" when none is made).
+std::string errorDump(const Machine& m, const Op* commandWord);
+// Replaces ErrorTexts slots with texts of a language file's ERRORS section (key = slot number).
+void setErrorTexts(Machine& m, const std::vector<std::pair<int, std::string>>& texts);
+void resetErrorTexts(Machine& m);  // back to "ERROR k"
 
 // --- dispatch (vm/dispatch.cpp) ------------------------------------------------------------------
 
@@ -218,6 +265,33 @@ template <size_t N>
 bool registerCommands(Machine& m, const CommandEntry (&entries)[N]) {
     return registerCommands(m, entries, N);
 }
+
+// The handler of every code that no family registered: ends the program silently.
+void unknownCommand(Machine& m);
+inline bool hasHandler(const Machine& m, int code) {
+    return code >= 0 && code <= kMaxCommandCode && m.handlers[code] != &unknownCommand;
+}
+
+// --- program image (vm/image_loader.cpp) ----------------------------------------------------------
+
+// Builds the run-time form of a ProgramImage; on failure nothing stays loaded and *why says what was wrong.
+bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why = nullptr);
+bool loadImageFile(Machine& m, const std::string& path, std::string* why = nullptr);
+// Frees every heap string and array, the tables and the code.
+void unloadProgram(Machine& m);
+// Source line of a code word (0 when the reference is outside the code).
+int sourceLine(const Machine& m, const Op* word);
+// Code index of a code reference.
+inline int codeIndex(const Machine& m, const Op* word) { return static_cast<int>(word - m.program.code.data()); }
+
+// --- interpreter (vm/interpreter.cpp) -------------------------------------------------------------
+
+// Sets the run-start state: program counter on code word 0, stacks empty, error code 0, defaults.
+void resetForRun(Machine& m);
+// Runs one execution slice (the host calls it once per frame).
+void runSlice(Machine& m);
+// The millisecond clock the interpreter uses: the platform's, or the machine's virtual clock.
+uint32_t nowMillis(Machine& m);
 
 // Cell number of a cell reference.
 inline int cellIndex(const Machine& m, const Cell* c) { return static_cast<int>(c - m.cells); }
