@@ -217,6 +217,7 @@ struct Machine {
     std::function<bool(int code, std::string* name, std::string* signature)> commandNames;
 
     Handler handlers[kMaxCommandCode + 1];
+    const char* meanings[kMaxCommandCode + 1];  // from the registered entries, for the disassembler
 };
 
 // Allocates a machine (it is large: heap only) with every code on the unknown-command handler and

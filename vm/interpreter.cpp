@@ -1,0 +1,148 @@
+// The interpreter loop: one execution slice per frame.
+//
+// Correctness rules of the loop (and of every handler it calls):
+//  1. A handler starts with m.pc on its first operand and leaves it past its operands or on a jump
+//     target. The loop writes m.pc before the call and reads it back after: a handler may move it.
+//  2. Any handler may set m.endSlice; the loop tests it after every instruction and stops there.
+//  3. The clock is read only at checkpoints (every kClockCheckInterval instructions in timed slices,
+//     every 201st instruction in untimed ones); the instructions run so far are reported to the
+//     platform just before, so a virtual clock advances deterministically with the program.
+//  4. An exception escaping a handler ends the slice with system error 10010; the machine stays
+//     usable (the host then shuts the program down normally).
+//  5. The command code fetched is checked against the table size, so a word that is no command
+//     (an operand reached by a wild jump, a negative word) ends the program like an unknown code.
+#include "platform/platform.h"
+#include "vm/machine.h"
+
+namespace vm {
+
+namespace {
+
+// Instructions between clock readings in timed slices. Small enough that a slice of ordinary
+// instructions overruns its budget by far less than a millisecond, large enough that the clock
+// costs nothing measurable (bench/README.md).
+constexpr int kClockCheckInterval = 2048;
+// Untimed slices look at the break keys and the DrawQueue every 201st instruction.
+constexpr int kUntimedCheckEvery = 201;
+constexpr int kDrawQueueYieldLength = 32000;
+// Without a platform the machine keeps its own clock: one millisecond per this many instructions.
+constexpr uint64_t kVirtualInstructionsPerMs = 10000;
+constexpr int kSystemErrorHandlerFault = 10010;
+
+void account(Machine& m, int executed) {
+    if (executed <= 0) return;
+    uint64_t before = m.instructionsExecuted / kVirtualInstructionsPerMs;
+    m.instructionsExecuted += static_cast<uint64_t>(executed);
+    m.virtualMillis += m.instructionsExecuted / kVirtualInstructionsPerMs - before;
+    if (m.platform) m.platform->addInstructions(static_cast<uint64_t>(executed));
+}
+
+int chunkLength(const Machine& m) {
+    return m.timedSlices ? kClockCheckInterval : kUntimedCheckEvery - m.instructionCounter;
+}
+
+bool breakKeyDown(Machine& m) {
+    return m.platform && (m.platform->keyDown(platform::kScanF11) || m.platform->keyDown(platform::kScanF12));
+}
+
+// The checkpoint after a chunk of `executed` instructions.
+void checkpoint(Machine& m, int executed) {
+    account(m, executed);
+    if (m.timedSlices) {
+        if (nowMillis(m) - m.sliceStartMs > static_cast<uint32_t>(m.sliceBudgetMs)) m.endSlice = true;
+        return;
+    }
+    if (!m.standaloneRun && breakKeyDown(m)) m.endSlice = true;
+    if (m.drawQueueLength > kDrawQueueYieldLength) m.endSlice = true;
+    m.instructionCounter = 0;
+    m.inputRefresh = true;
+}
+
+// Runs instructions until the end-slice flag is set. `Traced` adds the debug-mode trace entry.
+template <bool Traced>
+void execute(Machine& m) {
+    const Op* const codeStart = m.program.code.data();
+    Handler* const handlers = m.handlers;
+    int chunk = chunkLength(m);
+    int countdown = chunk;
+    try {
+        for (;;) {
+            const Op* pc = m.pc;
+            const int32_t code = pc->n;
+            if constexpr (Traced) {
+                if (m.traceInstruction) m.traceInstruction(static_cast<int>(pc - codeStart), code);
+            }
+            m.pc = pc + 1;
+            Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode)
+                                  ? handlers[code]
+                                  : &unknownCommand;
+            handler(m);
+            if (--countdown == 0) {
+                checkpoint(m, chunk);
+                chunk = countdown = chunkLength(m);
+            }
+            if (m.endSlice) break;
+        }
+    } catch (...) {
+        raise(m, kSystemErrorHandlerFault);
+    }
+    int executed = chunk - countdown;
+    account(m, executed);
+    if (!m.timedSlices) {
+        // A switch from timed slices inside this chunk leaves a longer chunk: start counting afresh.
+        int counter = kUntimedCheckEvery - countdown;
+        m.instructionCounter = counter < 0 ? 0 : counter;
+    }
+}
+
+}  // namespace
+
+uint32_t nowMillis(Machine& m) {
+    return m.platform ? m.platform->millis() : static_cast<uint32_t>(m.virtualMillis);
+}
+
+void resetForRun(Machine& m) {
+    for (auto hook : m.runStartHooks) hook(m);
+    m.pc = m.program.code.empty() ? nullptr : m.program.code.data();
+    m.endSlice = true;  // the first slice only clears it
+    m.autoRefresh = true;
+    m.timedSlices = true;
+    m.sliceBudgetMs = 33;
+    m.instructionCounter = 0;
+    m.inputRefresh = false;
+    m.frameIntervalMs = 25;
+    m.escapeQuits = true;
+    m.systemKeysEnabled = true;
+    m.programEnded = false;
+    m.quitPosted = false;
+    m.errorCode = 0;
+    m.warning = false;
+    m.errorDumpText.clear();
+    m.frames.assign(kCallStackSize, Frame{});
+    m.depth = 0;
+    m.currentFunction = 0;
+    m.dataPointer = 0;
+    m.inputEntry.clear();
+    m.inputLength = -1;
+    m.inputStartX = 0;
+    m.waitDeadline = -1;
+}
+
+void runSlice(Machine& m) {
+    if (!m.windowActive) return;
+    if (!m.pc) {  // nothing loaded
+        m.endSlice = false;
+        return;
+    }
+    m.inputRefresh = false;
+    m.sliceStartMs = nowMillis(m);
+    if (!m.endSlice) {
+        if (m.debugMode)
+            execute<true>(m);
+        else
+            execute<false>(m);
+    }
+    m.endSlice = false;
+}
+
+}  // namespace vm
