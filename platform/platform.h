@@ -1,30 +1,88 @@
 // The services the rest of the system takes from the operating system, behind one interface.
 // Two back-ends implement every method: SDL (a real window) and headless (scripted input, files).
 // Nothing outside platform/ includes SDL or other OS headers.
+//
+// The host creates one Platform per run through createPlatform(); the session under it keeps the key
+// state array, the mouse state, the quit flag, the recording and the replay, so that both back-ends
+// (and a replayed run) behave the same way towards the rest of the system.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
 
-// System keyboard scan codes used by the runtime itself.
+// System keyboard scan codes used by the runtime itself (PC set 1; extended keys are the set-1 code + 128).
 constexpr int kScanEscape = 1;
+constexpr int kScanReturn = 28;
+constexpr int kScanSpace = 57;
 constexpr int kScanF11 = 87;
 constexpr int kScanF12 = 88;
+constexpr int kScanUp = 200;
+constexpr int kScanLeft = 203;
+constexpr int kScanRight = 205;
+constexpr int kScanDown = 208;
+constexpr int kKeyCount = 256;
+
+// The logical screen every frame is drawn for; the window scales it with the aspect kept.
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+
+// One input or window event, in the order the user caused them.
+enum class EventType : uint8_t {
+    None,
+    Quit,         // the window was closed (or the script/replay asked for it)
+    KeyDown,      // a = scan code
+    KeyUp,        // a = scan code
+    Character,    // a = the character's byte (Latin-1; Return 13, Backspace 8, Tab 9, Escape 27)
+    MouseMove,    // a, b = position in logical screen pixels
+    MouseDown,    // a = button: 1 left, 2 right, 3 middle
+    MouseUp,      // a = button
+    MouseWheel,   // a = wheel steps, positive away from the user
+    FocusGained,  //
+    FocusLost,    //
+    Moved,        // a, b = window left, top
+    Resized,      // a, b = client width, height
+};
+
+struct Event {
+    EventType type = EventType::None;
+    int a = 0;
+    int b = 0;
+};
+
+const char* eventTypeName(EventType type);
+// Parses the names eventTypeName() gives ("keydown", "char", ...); None when unknown.
+EventType eventTypeFromName(const std::string& name);
+
+enum class MessageIcon : uint8_t { None, Error, Information };
 
 class Platform {
 public:
     virtual ~Platform() = default;
+
+    // "sdl" or "headless".
+    virtual std::string backendName() const = 0;
+    virtual bool headless() const = 0;
 
     // Milliseconds since the run started: virtual (advancing with frames and instructions) in a
     // deterministic headless run, the wall clock otherwise. All time reaches the system through here.
     virtual uint32_t millis() = 0;
     // The interpreter reports executed instructions so that the virtual clock can advance with them.
     virtual void addInstructions(uint64_t count) = 0;
+    // Waits until millis() reaches `deadline` (frame pacing); a virtual clock jumps there at once.
+    virtual void waitUntil(uint32_t deadline) = 0;
 
-    // Asynchronous key state by system scan code.
+    // Takes the next waiting event, if any; key and mouse state follow the events taken.
+    virtual bool pollEvent(Event& event) = 0;
+
+    // Asynchronous key state by system scan code (fed from the events taken, never from SDL's array).
     virtual bool keyDown(int scanCode) = 0;
+    virtual int mouseX() const = 0;
+    virtual int mouseY() const = 0;
+    // Button bits: 1 left, 2 right, 4 middle.
+    virtual int mouseButtons() const = 0;
 
     // Posts the quit message; the run loop ends after the current frame.
     virtual void postQuit() = 0;
@@ -32,6 +90,33 @@ public:
 
     virtual bool setClipboardText(const std::string& text) = 0;
     virtual std::string clipboardText() = 0;
+
+    // Shows a frame of kScreenWidth x kScreenHeight pixels, 0x00RRGGBB each, row after row.
+    virtual void present(const uint32_t* pixels) = 0;
+    virtual uint64_t framesPresented() const = 0;
+
+    // A message box; never blocks when there is no display (the text goes to stderr then).
+    virtual void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
+
+    // The window title (the executable's path in a standalone run).
+    virtual void setTitle(const std::string& title) = 0;
 };
+
+struct PlatformOptions {
+    bool headless = false;        // false: SDL when a display exists, otherwise headless
+    bool realtime = false;        // headless only: the wall clock instead of the virtual clock
+    bool fullScreen = false;      // SDL: exclusive full screen instead of a window
+    std::string title = "Zorvane";
+    std::string inputScript;      // headless: the input script file
+    std::string dumpFramesDir;    // headless: a PNG per presented frame goes here
+    std::string recordFile;       // record every event and clock reading to this file
+    std::string replayFile;       // replay events and clock readings from this file
+};
+
+// Creates the back-end the options ask for. On failure returns nullptr and explains in `error`.
+std::unique_ptr<Platform> createPlatform(const PlatformOptions& options, std::string& error);
+
+// True when a display server is reachable (X11 or Wayland).
+bool displayAvailable();
 
 }  // namespace platform
