@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace compiler {
@@ -24,6 +25,11 @@ struct CompileOptions {
 
 // Compiles a source file (includes resolved against its folder).
 CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options = {});
+
+// Compiles a source held in memory; `sourcePath` names it in messages and gives the folder that
+// #include names are resolved against.
+CompileResult compileSource(std::string_view sourceText, const std::string& sourcePath,
+                            const CompileOptions& options = {});
 
 // Compiles and writes the image to outputPath (temporary file then rename; nothing is left on failure).
 CompileResult compileFileTo(const std::string& sourcePath, const std::string& outputPath,

@@ -1,0 +1,158 @@
+// The compile driver: prepare the source, declare the functions, compile line by line, check the
+// end, write the image.
+#include "compiler/compiler.h"
+
+#include "compiler/compiler_core.h"
+#include "compiler/image_writer.h"
+#include "compiler/paths.h"
+#include "compiler/source_preparation.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace compiler {
+
+namespace {
+
+struct Environment {
+    Vocabulary vocabulary;
+    LanguageFile language;
+};
+
+// The vocabulary and the language texts of an installation, read once per folder.
+const Environment& environmentFor(const std::string& installFolder) {
+    static std::string cachedFolder;
+    static std::unique_ptr<Environment> cached;
+    if (!cached || cachedFolder != installFolder) {
+        auto environment = std::make_unique<Environment>();
+        environment->vocabulary = Vocabulary::load(installFolder);
+        bool loaded = false;
+        if (!installFolder.empty())
+            loaded = environment->language.loadFile(readLanguageSettings(installFolder).languageFile);
+        if (!loaded) environment->language = LanguageFile::builtIn();
+        cached = std::move(environment);
+        cachedFolder = installFolder;
+    }
+    return *cached;
+}
+
+CompileResult failure(const std::string& file, int line, std::string message) {
+    CompileResult result;
+    result.file = file;
+    result.line = line;
+    result.message = std::move(message);
+    return result;
+}
+
+}  // namespace
+
+CompileResult compileSource(std::string_view sourceText, const std::string& sourcePath, const CompileOptions& options) {
+    const Environment& environment = environmentFor(options.installFolder);
+    return compileWith(sourceText, sourcePath, environment.vocabulary, environment.language, options.progress);
+}
+
+CompileResult compileWith(std::string_view sourceText, const std::string& sourcePath, const Vocabulary& vocabulary,
+                          const LanguageFile& language, const std::function<void(int)>& progress) {
+    Compiler compiler(vocabulary, language);
+
+    PreparedSource source = prepareSource(sourceText, folderOf(sourcePath));
+    if (source.errorKey) {
+        int line = source.attributedLine(source.errorLine);
+        return failure(sourcePath, line, compiler.message(source.errorKey));
+    }
+
+    // An error on a line of an included file is reported at the main program's #include line.
+    auto report = [&](int line) {
+        if (line <= source.mainLineCount) return failure(sourcePath, line, compiler.error());
+        std::string message = compiler.error().empty()
+                                  ? compiler.message(44)
+                                  : compiler.error() + " " + compiler.message(45) + " " +
+                                        trimmed(foldCase(source.lineText(line)));
+        return failure(sourcePath, source.attributedLine(line), message);
+    };
+
+    // Declaration pass: every function is known before the first line is compiled, and included
+    // files contribute only their functions.
+    bool insideFunction = false;
+    for (size_t i = 0; i < source.lines.size(); ++i) {
+        int line = static_cast<int>(i) + 1;
+        const SourceLine& text = source.lines[i];
+        compiler.setLine(line);
+        bool wasInside = insideFunction;
+        std::string folded = foldCase(std::string_view(source.text).substr(text.start, text.length));
+        if (folded.size() >= 255) continue;  // reported by the main pass
+        if (!compiler.declareLine(folded, insideFunction)) return report(line);
+        bool functionLine = wasInside || insideFunction;
+        if (text.start >= source.mainEnd && !functionLine && text.length > 0) source.text[text.start] = '`';
+    }
+
+    const int total = static_cast<int>(source.lines.size());
+    int progressReports = 0;
+    for (int line = 1; line <= total; ++line) {
+        const SourceLine& text = source.lines[line - 1];
+        compiler.setLine(line);
+        if (text.length >= 255) {
+            compiler.setError(compiler.message(43), line);
+            return report(line);
+        }
+        std::string folded = foldCase(std::string_view(source.text).substr(text.start, text.length));
+        if (!compiler.compileStatement(folded)) return report(line);
+        if (progress) {
+            int tenths = static_cast<int>(100.0 / total * line) / 10;
+            if (tenths > progressReports) {
+                progressReports = tenths;
+                progress(std::min(100, tenths * 10));
+            }
+        }
+    }
+    if (!compiler.finish(total, true)) {
+        int line = compiler.errorLine();
+        int attributed = source.attributedLine(line);
+        std::string message = compiler.error();
+        if (attributed != line) {
+            // Say where in the main program the included text comes in.
+            std::string raw = std::to_string(line);
+            size_t at = message.rfind(raw);
+            if (at != std::string::npos && at + raw.size() == message.size())
+                message.replace(at, raw.size(), std::to_string(attributed));
+        }
+        return failure(sourcePath, attributed, message);
+    }
+
+    CompileResult result;
+    result.ok = true;
+    result.file = sourcePath;
+    result.image = buildImage(compiler.program());
+    return result;
+}
+
+CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options) {
+    std::string text;
+    if (!sourcePath.empty()) {
+        std::ifstream file(findFileIgnoringCase("", sourcePath), std::ios::binary);
+        if (!file) {
+            const Environment& environment = environmentFor(options.installFolder);
+            Compiler messages(environment.vocabulary, environment.language);
+            return failure(sourcePath, 0, messages.message(kMsgCannotReadSource) + " " + sourcePath);
+        }
+        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    return compileSource(text, sourcePath, options);
+}
+
+CompileResult compileFileTo(const std::string& sourcePath, const std::string& outputPath, const CompileOptions& options) {
+    CompileResult result = compileFile(sourcePath, options);
+    if (!result.ok || outputPath.empty()) return result;
+    if (!writeFileAtomically(outputPath, result.image)) {
+        const Environment& environment = environmentFor(options.installFolder);
+        Compiler messages(environment.vocabulary, environment.language);
+        result.ok = false;
+        result.line = 0;
+        result.message = messages.message(kMsgCannotWriteImage) + " " + outputPath;
+    }
+    return result;
+}
+
+}  // namespace compiler

@@ -1,0 +1,237 @@
+// The compiler proper: source lines in, code and line streams and symbol tables out.
+//
+// Correctness rules for everything in compiler/:
+//  1. Every operand is an operand index in its typed range; the loader relies on the ranges alone.
+//  2. The code and line streams are written only through emitWord(), so they stay in step.
+//  3. The first error message of a compile wins (fail() never overwrites one); a failing routine
+//     returns false or an operand of type 'x' and the caller stops.
+//  4. Symbol, constant and label look-ups are hashed, while indexes are handed out in creation order,
+//     so the image is the same as with linear searches and the compile stays linear in program size.
+#pragma once
+
+#include "compiler/language_file.h"
+#include "compiler/vocabulary.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace compiler {
+
+// Operand index ranges of the image.
+constexpr int32_t kIntTemp = 10000, kRealTemp = 11000, kStringTemp = 12000;
+constexpr int32_t kIntVar = 13000, kRealVar = 15000, kStringVar = 17000;
+constexpr int32_t kIntConst = 19000, kRealConst = 21000, kStringConst = 23000;
+constexpr int32_t kDataItem = 25000, kLabel = 35000, kCodePosition = 37000;
+constexpr int kVariablesPerType = 2000, kConstantsPerType = 2000, kMaxDataItems = 9999, kMaxLabels = 2000;
+constexpr int kMaxFunctions = 1023, kMaxOpenStructures = 1023, kMaxParameters = 32;
+constexpr int kTempsPerFunction = 50, kTempsPerMain = 1000;
+
+// Message keys of the COMPILER section that the compiler adds to the documented ones.
+constexpr int kMsgTooManyTemporaries = 53;
+constexpr int kMsgCannotReadSource = 54;
+constexpr int kMsgCannotWriteImage = 55;
+constexpr int kMsgTooManyIncludeNames = 56;
+
+struct Operand {
+    char type = 'x';  // l integer, f real, s string, a label, x failed
+    int32_t index = -1;
+};
+
+struct DataItem {
+    char type;
+    int32_t value = 0;
+    std::string text;
+};
+
+struct VariableSymbol {
+    std::string name;
+    int scope = 0;
+    bool array = false;
+    int line = 0;
+};
+
+struct LabelFixup {
+    size_t position;
+    bool data;  // restore takes the label's DATA position, jumps its code position
+};
+
+struct LabelEntry {
+    std::string name;
+    int scope;
+    int firstLine;
+    std::vector<LabelFixup> fixups;
+};
+
+struct LabelDefinition {
+    int32_t codePosition;
+    int32_t dataPosition;
+};
+
+struct UserFunction {
+    std::string name;
+    std::string parameters;  // one type letter per parameter
+    char result = 'l';
+    int line = 0;
+    bool defined = false;  // header compiled
+};
+
+struct OpenStructure {
+    int keyword;
+    int64_t openerTarget = -1;  // address of the opener's target word, -1 when it emits none
+    int32_t loopBack = 0;
+    int64_t elseTarget = -1;
+    int32_t afterElse = 0;
+    std::vector<size_t> exits;
+};
+
+// Everything a compile produces.
+struct CompiledProgram {
+    std::vector<int32_t> code;
+    std::vector<int32_t> lines;
+    std::vector<int32_t> intConstants;
+    std::vector<uint32_t> realConstants;
+    std::vector<std::string> stringConstants;
+    std::vector<DataItem> data;
+    std::vector<int16_t> owners[3];
+};
+
+class Compiler {
+public:
+    Compiler(const Vocabulary& vocabulary, const LanguageFile& language);
+
+    // Compiles one statement text (a prepared line or a piece of one). False on failure.
+    bool compileStatement(std::string_view text);
+    // Registers the functions a line declares (the declaration pass). False on failure.
+    bool declareLine(std::string_view line, bool& insideFunction);
+    // End of compile: labels, arrays, open structures, the final word.
+    bool finish(int lastLine, bool fileCompile);
+
+    void setLine(int line) { line_ = line; }
+    int line() const { return line_; }
+    const std::string& error() const { return error_; }
+    int errorLine() const { return errorLine_; }
+    void clearError() { error_.clear(); }
+    bool skipMode() const { return skipMode_; }
+    const std::string& message(int key) const;
+    // Overrides the message with `text` (used to attribute errors of included files).
+    void setError(std::string text, int line) { error_ = std::move(text), errorLine_ = line; }
+
+    CompiledProgram program() const;
+    const std::vector<int32_t>& code() const { return code_; }
+
+    // For tests and tools: the compile state after a compile.
+    int variableCount(int type) const { return static_cast<int>(variables_[type].size()); }
+    const std::vector<UserFunction>& functions() const { return functions_; }
+
+private:
+    friend struct CompilerTestAccess;
+
+    // --- errors
+    bool fail(int key);
+    bool failText(const std::string& text);
+
+    // --- streams and symbols (symbols.cpp)
+    void emitWord(int32_t value);
+    void emitInstruction(int32_t code, const std::vector<Operand>& operands);
+    Operand allocateTemporary(char type);
+    void resetTemporaries();
+    Operand integerConstant(int32_t value);
+    Operand realConstant(float value);
+    Operand stringConstant(std::string text);
+    Operand resolveName(const std::string& name);
+    Operand labelReference(const std::string& name, int scope);
+    bool defineLabel(const std::string& name, int scope, int32_t position);
+    bool addDataItem(const std::string& literal);
+    static char typeOfIndex(int32_t index);
+
+    // --- expressions (expressions.cpp)
+    Operand compileExpression(std::string text);
+    Operand compileOperatorExpression(std::string text);
+    Operand compileOperand(std::string text);
+    Operand compileCall(const std::string& name, const std::string& arguments);
+    Operand compileUserCall(int function, const std::string& arguments);
+    Operand convert(Operand operand, char to);
+    bool splitParameters(std::string_view text, std::vector<std::string>& out);
+    std::string typeList(std::string_view letters) const;
+    bool noFittingFunction(const std::string& name);
+
+    // --- statements (statements.cpp)
+    struct Match;
+    bool matchStatement(const std::vector<std::string>& words, Match& match);
+    bool compileCommand(int entry, std::string parameters);
+    bool compileNotACommand(std::string_view text);
+    bool compileOneLineIf(const std::vector<std::string>& words);
+    bool compileFor(const std::vector<std::string>& words);
+    bool compileDim(std::string_view text);
+    bool compileSelect(const std::vector<std::string>& words);
+    bool compileRest(const std::string& rest);
+    bool compileFunctionHeader(std::string_view text);
+    bool isLabelDefinition(std::string_view text, std::string& name) const;
+
+    // --- structures (structures.cpp)
+    bool applyStructureRules(int keyword, int32_t position, size_t wordCount, int32_t loopStart,
+                             std::vector<Operand>& operands);
+
+    // --- functions (functions.cpp)
+    int findFunction(std::string_view name) const;
+
+    const Vocabulary& vocabulary_;
+    const LanguageFile& language_;
+    std::unordered_map<int32_t, int> keywordByCode_;
+
+    std::vector<int32_t> code_, lines_;
+    int line_ = 1;
+    std::string error_;
+    int errorLine_ = 0;
+    bool typeOnly_ = false;  // declaration pass: types only, nothing emitted or created
+    bool skipMode_ = false;
+    int scope_ = 0;
+    bool arrayFlag_ = false;
+    char expectedType_ = 0;
+    int depth_ = 0;  // recursion guard for statement and expression rewriting
+
+    int32_t nextTemp_[3] = {kIntTemp, kRealTemp, kStringTemp};
+    int32_t tempLimit_[3] = {kIntTemp + kTempsPerMain, kRealTemp + kTempsPerMain, kStringTemp + kTempsPerMain};
+
+    std::vector<int32_t> intConstants_;
+    std::unordered_map<int32_t, int32_t> intConstantIndex_;
+    std::vector<uint32_t> realConstants_;
+    std::unordered_map<uint32_t, int32_t> realConstantIndex_;
+    std::vector<std::string> stringConstants_;
+    std::vector<DataItem> data_;
+
+    std::vector<VariableSymbol> variables_[3];
+    std::unordered_map<std::string, int32_t> variableIndex_[3];
+
+    std::vector<LabelEntry> labels_;
+    std::unordered_map<std::string, int> labelIndex_;
+    std::unordered_map<std::string, LabelDefinition> labelDefinitions_;
+    std::unordered_set<std::string> dims_;
+
+    std::vector<UserFunction> functions_;
+    int lastDeclared_ = 0;
+    std::unordered_map<std::string, int> functionIndex_;
+
+    std::vector<OpenStructure> structures_;
+    bool inSelect_ = false, defaultSeen_ = false;
+    std::string selectExpression_;
+};
+
+struct CompileResult;
+// Compiles a source text with the given vocabulary and texts (the entry points use the installation's).
+CompileResult compileWith(std::string_view sourceText, const std::string& sourcePath, const Vocabulary& vocabulary,
+                          const LanguageFile& language, const std::function<void(int)>& progress = {});
+
+// Helpers shared by the compiler's files.
+bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens a call or element
+bool isIdentifierChar(char c);  // letter, digit, _, # or $
+std::string trimmed(std::string_view text);
+std::string symbolKey(const std::string& name, int scope, bool array = false);
+std::vector<std::string> splitWords(std::string_view statement);
+
+}  // namespace compiler

@@ -1,0 +1,401 @@
+// Expressions: the innermost parenthesised group first, then the operators level by level, each
+// compiled pair replaced in the text by a reference `?index` to its result.
+#include "compiler/compiler_core.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace compiler {
+
+namespace {
+
+constexpr size_t kMaxExpressionText = 255;  // a rewritten text this long no longer fits a line
+
+struct OperatorLevel {
+    const char* spellings[2];
+    const char* entryName;
+};
+constexpr OperatorLevel kLevels[13] = {
+    {{"^", nullptr}, "^"},   {{"/", nullptr}, "/"},   {{"*", nullptr}, "*"},  {{"+", nullptr}, "+"},
+    {{"-", nullptr}, "-"},   {{">=", "=>"}, ">="},    {{"<=", "=<"}, "<="},   {{">", nullptr}, ">"},
+    {{"<", nullptr}, "<"},   {{"=", nullptr}, "=="},  {{"!", nullptr}, "!"},  {{"&", nullptr}, "&"},
+    {{"|", nullptr}, "|"},
+};
+
+bool isOperatorChar(char c) { return std::strchr("^/*+-><=!&|", c) != nullptr && c != 0; }
+// Characters after which a '-' is a sign rather than a subtraction.
+bool isSignContext(char c) { return std::strchr("^*/+-=><!&|", c) != nullptr && c != 0; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string reference(const Operand& operand) { return "?" + std::to_string(operand.index); }
+
+// Position of the ')' closing the '(' at `open`, skipping quoted texts; npos when unbalanced.
+size_t matchingParenthesis(const std::string& text, size_t open) {
+    int depth = 0;
+    bool quoted = false;
+    for (size_t p = open; p < text.size(); ++p) {
+        char c = text[p];
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (c == '(') ++depth;
+        if (c == ')' && --depth == 0) return p;
+    }
+    return std::string::npos;
+}
+
+// Finds the next operator of a level at or after `from`, outside quotes and parentheses, never at
+// position 0. Sets `length` to the spelling's length.
+size_t findOperator(const std::string& text, int level, size_t from, size_t& length) {
+    bool quoted = false;
+    int depth = 0;
+    for (size_t p = 0; p < text.size(); ++p) {
+        char c = text[p];
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (depth > 0 || p < from || p == 0) continue;
+        for (const char* spelling : kLevels[level].spellings) {
+            if (!spelling || text.compare(p, std::strlen(spelling), spelling) != 0) continue;
+            if (level == 4) {
+                size_t q = p;
+                while (q > 0 && text[q - 1] == ' ') --q;
+                if (q > 0 && isSignContext(text[q - 1])) break;  // a sign, not a subtraction
+            }
+            length = std::strlen(spelling);
+            return p;
+        }
+    }
+    return std::string::npos;
+}
+
+// Start of the left operand of the operator at `op`.
+size_t leftOperandStart(const std::string& text, size_t op) {
+    bool quoted = false;
+    int depth = 0;
+    size_t p = op;
+    while (p > 0) {
+        char c = text[p - 1];
+        if (c == '"') quoted = !quoted;
+        if (!quoted) {
+            if (c == ')') ++depth;
+            if (c == '(') --depth;
+            if (depth <= 0 && c != '(' && c != ')') {
+                if (c == '-') {
+                    // A '-' before a digit with nothing but blanks before it is the operand's sign.
+                    bool sign = isDigit(p < text.size() ? text[p] : 0);
+                    for (size_t q = 0; sign && q + 1 < p; ++q) sign = text[q] == ' ';
+                    if (!sign) return p;
+                } else if (isOperatorChar(c)) {
+                    return p;
+                }
+            }
+        }
+        --p;
+    }
+    return 0;
+}
+
+// End (exclusive) of the right operand that starts at `start`.
+size_t rightOperandEnd(const std::string& text, size_t start) {
+    size_t p = start;
+    while (p < text.size() && text[p] == ' ') ++p;
+    if (p < text.size() && text[p] == '-') ++p;  // a sign directly after the operator
+    bool quoted = false;
+    int depth = 0;
+    for (; p < text.size(); ++p) {
+        char c = text[p];
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (depth <= 0 && isOperatorChar(c)) break;
+    }
+    return p;
+}
+
+bool onlyChars(const std::string& text, const char* allowed) {
+    return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
+}
+
+}  // namespace
+
+bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& out) {
+    out.clear();
+    if (trimmed(text).empty()) return true;
+    bool quoted = false;
+    int depth = 0;
+    size_t start = 0;
+    for (size_t p = 0; p <= text.size(); ++p) {
+        char c = p < text.size() ? text[p] : ',';
+        if (c == '"' && p < text.size()) quoted = !quoted;
+        if (quoted && p < text.size()) continue;
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (c == ',' && (depth <= 0 || p == text.size())) {
+            if (static_cast<int>(out.size()) == kMaxParameters) return fail(25);
+            out.push_back(trimmed(text.substr(start, p - start)));
+            start = p + 1;
+        }
+    }
+    return true;
+}
+
+std::string Compiler::typeList(std::string_view letters) const {
+    if (letters.empty()) return message(13);
+    std::string out;
+    for (char letter : letters) {
+        if (!out.empty()) out += ", ";
+        out += message(letter == 'l' ? 6 : letter == 'f' ? 7 : 8);
+    }
+    return out;
+}
+
+bool Compiler::noFittingFunction(const std::string& name) {
+    const auto& named = vocabulary_.functionsNamed(name);
+    if (named.empty()) return failText(message(9) + " " + name + " " + message(10));
+    if (name == "@") return failText(message(11) + " " + message(16));
+    const std::string& signature = vocabulary_.functions()[named.back()].signature;
+    return failText(message(11) + " " + name + " " + message(12) + " " +
+                    typeList(signature.empty() ? "" : std::string_view(signature).substr(1)));
+}
+
+Operand Compiler::convert(Operand operand, char to) {
+    if (operand.type == to) return operand;
+    Operand converted = allocateTemporary(to);
+    if (converted.type == 'x') return converted;
+    emitInstruction(to == 'f' ? 155 : 154, {converted, operand});
+    return converted;
+}
+
+Operand Compiler::compileExpression(std::string text) {
+    for (;;) {
+        if (text.size() >= kMaxExpressionText) {
+            fail(43);
+            return {};
+        }
+        bool quoted = false;
+        int depth = 0, deepest = 0;
+        size_t group = std::string::npos;
+        for (size_t p = 0; p < text.size(); ++p) {
+            char c = text[p];
+            if (c == '"') quoted = !quoted;
+            if (quoted) continue;
+            if (c == '(' && p > 0 && isNameChar(text[p - 1])) {
+                size_t close = matchingParenthesis(text, p);
+                if (close == std::string::npos) {
+                    fail(23);
+                    return {};
+                }
+                p = close;  // a call's or element's own parentheses do not group
+                continue;
+            }
+            if (c == '(' && ++depth > deepest) deepest = depth, group = p;
+            if (c == ')' && --depth < 0) break;
+        }
+        if (depth != 0) {
+            fail(23);
+            return {};
+        }
+        if (group == std::string::npos) return compileOperatorExpression(std::move(text));
+        size_t close = matchingParenthesis(text, group);
+        Operand inner = compileOperatorExpression(text.substr(group + 1, close - group - 1));
+        if (inner.type == 'x') return inner;
+        text.replace(group, close - group + 1, reference(inner));
+    }
+}
+
+Operand Compiler::compileOperatorExpression(std::string text) {
+    text = trimmed(text);
+    bool anyOperator = false;
+    Operand last;
+    for (int level = 0; level < 13; ++level) {
+        size_t from = 1, length = 0;
+        for (size_t op; (op = findOperator(text, level, from, length)) != std::string::npos;) {
+            anyOperator = true;
+            for (size_t k = 0; k < length; ++k) text[op + k] = ' ';
+            size_t leftStart = leftOperandStart(text, op);
+            size_t rightEnd = rightOperandEnd(text, op + length);
+            std::string left = trimmed(std::string_view(text).substr(leftStart, op - leftStart));
+            std::string right = trimmed(std::string_view(text).substr(op + length, rightEnd - op - length));
+            if (left.empty() || right.empty()) {
+                fail(22);
+                return {};
+            }
+            Operand a = compileOperand(left);
+            if (a.type == 'x') return a;
+            Operand b = compileOperand(right);
+            if (b.type == 'x') return b;
+            const char* name = kLevels[level].entryName;
+            std::string types{a.type, b.type};
+            int chosen = -1;
+            for (int j : vocabulary_.functionsNamed(name))
+                if (std::string_view(vocabulary_.functions()[j].signature).substr(1) == types) {
+                    chosen = j;
+                    break;
+                }
+            if (chosen < 0) {
+                noFittingFunction(name);
+                return {};
+            }
+            const VocabularyEntry& entry = vocabulary_.functions()[chosen];
+            Operand result = allocateTemporary(entry.signature[0]);
+            if (result.type == 'x') return result;
+            emitInstruction(entry.code, {result, a, b});
+            std::string ref = reference(result);
+            text.replace(leftStart, rightEnd - leftStart, ref);
+            if (text.size() >= kMaxExpressionText) {
+                fail(43);
+                return {};
+            }
+            from = leftStart + ref.size();
+            last = result;
+        }
+    }
+    return anyOperator ? last : compileOperand(text);
+}
+
+Operand Compiler::compileOperand(std::string text) {
+    text = trimmed(text);
+    if (text.empty()) {
+        fail(22);
+        return {};
+    }
+    // A reference to a value compiled before.
+    if (text[0] == '?' && onlyChars(text.substr(1), "0123456789")) {
+        int32_t index = static_cast<int32_t>(std::strtol(text.c_str() + 1, nullptr, 10));
+        return {typeOfIndex(index), index};
+    }
+    // A call or an array element.
+    bool quoted = false;
+    for (size_t p = 0; p < text.size(); ++p) {
+        char c = text[p];
+        if (c == '"') quoted = !quoted;
+        if (quoted || c != '(' || p == 0 || !isNameChar(text[p - 1])) continue;
+        std::string name = trimmed(std::string_view(text).substr(0, p));
+        std::string arguments = text.substr(p + 1, text.size() - p - 2);
+        int function = findFunction(name);
+        if (function >= 0) return compileUserCall(function, arguments);
+        return compileCall(name, arguments);
+    }
+    if (onlyChars(text, "0123456789+-")) {
+        const char* digits = text.c_str() + (text[0] == '+' ? 1 : 0);
+        return integerConstant(static_cast<int32_t>(std::strtoll(digits, nullptr, 10)));
+    }
+    if (onlyChars(text, "0123456789+-.") && std::count(text.begin(), text.end(), '.') == 1)
+        return realConstant(static_cast<float>(std::strtod(text.c_str(), nullptr)));
+    if (text.size() > 1 && text.front() == '"' && text.back() == '"') {
+        if (text.size() - 2 > 255) {
+            fail(20);
+            return {};
+        }
+        return stringConstant(text.substr(1, text.size() - 2));
+    }
+    bool name = true;
+    for (char c : text) name = name && isIdentifierChar(c);
+    if (!name) {
+        fail(22);
+        return {};
+    }
+    return resolveName(text);
+}
+
+Operand Compiler::compileCall(const std::string& name, const std::string& arguments) {
+    const auto& functions = vocabulary_.functions();
+    std::string callName = name, callArguments = arguments;
+    if (vocabulary_.functionsNamed(name).empty()) {
+        // Not a function: an element of the array of that name.
+        int arrayRead = vocabulary_.arrayReadFunction();
+        if (arrayRead < 0) {
+            noFittingFunction(name);
+            return {};
+        }
+        callName = functions[arrayRead].name;
+        callArguments = name + "," + arguments;
+        arrayFlag_ = true;
+    }
+    const auto& named = vocabulary_.functionsNamed(callName);
+    int first = named.front(), working = first;
+    if (expectedType_) {
+        int last = first;
+        for (int j = first; j < static_cast<int>(functions.size()) && functions[j].name == callName; ++j) {
+            last = j;
+            if (!functions[j].signature.empty() && functions[j].signature[0] == expectedType_) {
+                working = j;
+                break;
+            }
+            working = -1;
+        }
+        if (working < 0) working = last;
+    }
+    std::vector<std::string> parameters;
+    if (!splitParameters(callArguments, parameters)) return {};
+    std::string types;
+    std::vector<Operand> operands(1);
+    char outerExpected = expectedType_;
+    for (size_t k = 0; k < parameters.size(); ++k) {
+        const std::string& workingSignature = functions[working].signature;
+        expectedType_ = k + 1 < workingSignature.size() ? workingSignature[k + 1] : 0;
+        Operand argument = compileExpression(parameters[k]);
+        if (argument.type == 'l' || argument.type == 'f') {
+            bool fits = false;
+            std::string wanted = types + argument.type;
+            for (int j = working; !fits && j < static_cast<int>(functions.size()) && functions[j].name == callName; ++j)
+                fits = functions[j].signature.compare(1, wanted.size(), wanted) == 0 &&
+                       functions[j].signature.size() > wanted.size();
+            if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');
+        }
+        types += argument.type;
+        operands.push_back(argument);
+    }
+    expectedType_ = outerExpected;
+    int chosen = -1;
+    for (int j : named)
+        if (std::string_view(functions[j].signature).substr(1) == types) {
+            chosen = j;
+            break;
+        }
+    if (chosen < 0) {
+        noFittingFunction(callName);
+        return {};
+    }
+    operands[0] = allocateTemporary(functions[chosen].signature[0]);
+    if (operands[0].type == 'x') return operands[0];
+    emitInstruction(functions[chosen].code, operands);
+    return operands[0];
+}
+
+Operand Compiler::compileUserCall(int function, const std::string& arguments) {
+    const UserFunction& called = functions_[function];
+    std::string text = called.name + "," + std::to_string(called.parameters.size());
+    if (!trimmed(arguments).empty()) text += "," + arguments;
+    std::vector<std::string> parts;
+    if (!splitParameters(text, parts)) return {};
+    Operand label = labelReference(called.name, -1);
+    if (label.type == 'x') {
+        fail(4);
+        return {};
+    }
+    std::vector<Operand> operands{label, {}, integerConstant(static_cast<int32_t>(called.parameters.size()))};
+    if (operands[2].type == 'x') return {};
+    std::string types;
+    char outerExpected = expectedType_;
+    expectedType_ = 0;
+    for (size_t k = 2; k < parts.size(); ++k) {
+        Operand argument = compileExpression(parts[k]);
+        types += argument.type;
+        operands.push_back(argument);
+    }
+    expectedType_ = outerExpected;
+    if (types != called.parameters) {
+        fail(17);
+        return {};
+    }
+    operands[1] = allocateTemporary(called.result);
+    if (operands[1].type == 'x') return operands[1];
+    emitInstruction(21, operands);
+    return operands[1];
+}
+
+}  // namespace compiler

@@ -1,0 +1,111 @@
+#include "compiler/image_writer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace compiler {
+
+namespace {
+
+class WordWriter {
+public:
+    void word(uint32_t value) {
+        for (int b = 0; b < 4; ++b) bytes_.push_back(static_cast<uint8_t>(value >> (8 * b)));
+    }
+    // Bytes padded with zeros to `words` words.
+    void bytes(const std::string& data, size_t words) {
+        size_t start = bytes_.size();
+        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        bytes_.resize(start + words * 4, 0);
+    }
+    size_t words() const { return bytes_.size() / 4; }
+    void patch(size_t wordIndex, uint32_t value) {
+        for (int b = 0; b < 4; ++b) bytes_[wordIndex * 4 + b] = static_cast<uint8_t>(value >> (8 * b));
+    }
+    std::vector<uint8_t> take() { return std::move(bytes_); }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::vector<uint8_t> buildImage(const CompiledProgram& program) {
+    WordWriter out;
+    for (int i = 0; i < kImageHeaderWords; ++i) out.word(0);
+    out.patch(0, 1);
+    out.patch(1, static_cast<uint32_t>(out.words()));
+    for (int32_t value : program.intConstants) out.word(static_cast<uint32_t>(value));
+    out.patch(2, static_cast<uint32_t>(out.words()));
+    for (uint32_t bits : program.realConstants) out.word(bits);
+    out.patch(3, static_cast<uint32_t>(out.words()));
+    out.patch(4, static_cast<uint32_t>(program.stringConstants.size()));
+
+    // The string area is sized as if an empty string took two bytes; it is written as one.
+    size_t counted = 0;
+    std::string strings;
+    for (const std::string& text : program.stringConstants) {
+        counted += text.empty() ? 2 : text.size() + 1;
+        strings += text;
+        strings += '\0';
+    }
+    out.bytes(strings, counted / 4 + 1);
+    out.patch(5, static_cast<uint32_t>(out.words()));
+    out.patch(6, static_cast<uint32_t>(program.data.size()));
+
+    std::string types;
+    for (const DataItem& item : program.data) types += item.type;
+    out.bytes(types, program.data.size() / 4 + 1);
+    for (const DataItem& item : program.data) {
+        if (item.type == 's')
+            out.bytes(item.text, (item.text.size() + 1) / 4 + 1);
+        else
+            out.word(static_cast<uint32_t>(item.value));
+    }
+
+    size_t ownersStart = out.words();
+    for (int t = 0; t < 3; ++t) {
+        out.word(static_cast<uint32_t>(program.owners[t].size()));
+        for (int16_t owner : program.owners[t]) out.word(static_cast<uint32_t>(static_cast<int32_t>(owner)));
+    }
+    out.patch(7, static_cast<uint32_t>(out.words()));
+    for (int t = 0; t < 3; ++t) out.patch(8 + t, static_cast<uint32_t>(program.owners[t].size()));
+    out.patch(11, static_cast<uint32_t>(out.words() - ownersStart));
+
+    for (int32_t word : program.code) out.word(static_cast<uint32_t>(word));
+    for (int32_t line : program.lines) out.word(static_cast<uint32_t>(line));
+    return out.take();
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    fs::path temporary = target;
+    temporary += ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file) return false;
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.flush();
+        if (!file) {
+            file.close();
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace compiler

@@ -1,0 +1,20 @@
+// The ProgramImage file: header, constants, DATA, owner tables, code and line table.
+#pragma once
+
+#include "compiler/compiler_core.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace compiler {
+
+constexpr int kImageHeaderWords = 1024;
+
+std::vector<uint8_t> buildImage(const CompiledProgram& program);
+
+// Writes bytes to a temporary file beside `path`, then renames it over `path`: an existing file is
+// replaced only by a complete new one. Returns false (and leaves no temporary) on failure.
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace compiler

@@ -1,0 +1,147 @@
+#include "compiler/source_preparation.h"
+
+#include "compiler/paths.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <unordered_set>
+
+namespace compiler {
+
+namespace {
+
+constexpr size_t kMaxIncludeLine = 255;  // a longer line stops the include expansion
+constexpr int kMaxIncludeDirectives = 255;
+constexpr int kMaxIncludeNames = 256;
+
+// Splits text[from, to) into lines; a line ends at LF (a CR before it is dropped).
+void splitLines(const std::string& text, size_t from, std::vector<SourceLine>& lines) {
+    size_t p = from;
+    while (p < text.size()) {
+        size_t end = text.find('\n', p);
+        size_t next = end == std::string::npos ? text.size() : end + 1;
+        if (end == std::string::npos) end = text.size();
+        size_t length = end - p;
+        if (length > 0 && text[p + length - 1] == '\r') --length;
+        const void* zero = std::memchr(text.data() + p, 0, length);
+        if (zero) length = static_cast<const char*>(zero) - (text.data() + p);
+        lines.push_back({p, length});
+        p = next;
+    }
+}
+
+std::string includeName(std::string_view folded) {
+    size_t p = 0;
+    while (p < folded.size() && static_cast<unsigned char>(folded[p]) < 32) ++p;
+    folded.remove_prefix(p);
+    if (folded.size() < 9 || folded.compare(0, 9, "#include ") != 0) return {};
+    folded.remove_prefix(8);
+    while (!folded.empty() && folded.front() == ' ') folded.remove_prefix(1);
+    std::string name(folded.substr(0, folded.find(' ')));
+    while (!name.empty() && (name.front() == ' ' || name.front() == '"')) name.erase(0, 1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '"')) name.pop_back();
+    return name;
+}
+
+}  // namespace
+
+std::string foldCase(std::string_view line) {
+    std::string out(line);
+    bool quoted = false;
+    for (char& c : out) {
+        if (c == '"') quoted = !quoted;
+        if (!quoted && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+int PreparedSource::attributedLine(int line) const {
+    if (line <= mainLineCount || line < 1 || line > static_cast<int>(lines.size())) return line;
+    size_t offset = lines[line - 1].start;
+    for (const IncludedRegion& region : regions)
+        if (offset >= region.start && offset < region.end) return region.rootLine;
+    return mainLineCount;
+}
+
+std::string_view PreparedSource::lineText(int line) const {
+    if (line < 1 || line > static_cast<int>(lines.size())) return {};
+    return std::string_view(text).substr(lines[line - 1].start, lines[line - 1].length);
+}
+
+PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder) {
+    PreparedSource source;
+    source.text.reserve(sourceBytes.size() + 16);
+    source.text.append(sourceBytes);
+    source.text += '\0';
+    source.text += "\r\nend\r\n";
+    source.mainEnd = source.text.size();
+
+    std::unordered_set<std::string> names;
+    size_t scanFrom = 0;
+    int directives = 0, lastDirectiveLine = 0;
+    for (int pass = 1;; ++pass) {
+        std::vector<SourceLine> lines;
+        splitLines(source.text, scanFrom, lines);
+        int firstLine = static_cast<int>(source.lines.size()) + 1;
+        // Lines before scanFrom were scanned in an earlier pass; only the count matters here.
+        size_t passEnd = source.text.size();
+        bool appended = false;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            int lineNumber = firstLine + static_cast<int>(i);
+            const SourceLine& line = lines[i];
+            if (line.length > kMaxIncludeLine) {
+                source.errorKey = 41;
+                source.errorLine = lineNumber;
+                return source;
+            }
+            std::string name = includeName(foldCase(std::string_view(source.text).substr(line.start, line.length)));
+            if (name.empty()) continue;
+            int rootLine = lineNumber;
+            if (pass > 1) {
+                rootLine = static_cast<int>(source.mainLineCount);
+                for (const IncludedRegion& region : source.regions)
+                    if (line.start >= region.start && line.start < region.end) rootLine = region.rootLine;
+            }
+            std::string key = name;
+            for (char& c : key)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            size_t start = source.text.size();
+            if (!names.count(key)) {
+                if (static_cast<int>(names.size()) >= kMaxIncludeNames) {
+                    source.errorKey = 56;
+                    source.errorLine = lineNumber;
+                    return source;
+                }
+                names.insert(key);
+                appended = true;
+                std::ifstream file(findFileIgnoringCase(folder, name), std::ios::binary);
+                if (file) source.text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            }
+            if (pass == 1) {
+                if (++directives > kMaxIncludeDirectives) {
+                    source.errorKey = 42;
+                    source.errorLine = lastDirectiveLine;
+                    return source;
+                }
+                lastDirectiveLine = lineNumber;
+            }
+            if (source.text.size() > start) source.regions.push_back({start, source.text.size(), rootLine});
+        }
+        // Keep the scanned lines; the next pass starts at the first line that holds appended text.
+        source.lines.insert(source.lines.end(), lines.begin(), lines.end());
+        if (pass == 1) source.mainLineCount = static_cast<int>(source.lines.size());
+        if (!appended) break;
+        if (!source.lines.empty() && source.text[passEnd - 1] != '\n') {
+            // The last scanned line ran into the appended text: scan it again with it.
+            scanFrom = source.lines.back().start;
+            source.lines.pop_back();
+        } else {
+            scanFrom = passEnd;
+        }
+    }
+    return source;
+}
+
+}  // namespace compiler

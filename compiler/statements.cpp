@@ -1,0 +1,518 @@
+// Statements: labels, function headers, the special shapes (one-line if, for, dim, select),
+// assignments, user function calls and vocabulary commands.
+#include "compiler/compiler_core.h"
+
+namespace compiler {
+
+namespace {
+
+constexpr const char* kSelectVariable = "welldoneifyoufindthistempvarkaz";
+constexpr int kMaxRewriteDepth = 200;  // statements rewritten into statements: bounded by the line length
+
+std::string joinWords(const std::vector<std::string>& words, size_t from, size_t to) {
+    std::string out;
+    for (size_t i = from; i < to && i < words.size(); ++i) {
+        if (!out.empty()) out += ' ';
+        out += words[i];
+    }
+    return out;
+}
+
+// Position of the first `c` outside quotes (and, when asked, outside parentheses); npos when none.
+size_t findOutside(std::string_view text, char c, bool outsideParentheses) {
+    bool quoted = false;
+    int depth = 0;
+    for (size_t p = 0; p < text.size(); ++p) {
+        if (text[p] == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (text[p] == '(') ++depth;
+        if (text[p] == ')') --depth;
+        if (text[p] == c && (!outsideParentheses || depth <= 0)) return p;
+    }
+    return std::string_view::npos;
+}
+
+// `(` directly after a letter, digit, $ or # outside quotes: the start of an element or call.
+size_t findElementParenthesis(std::string_view text) {
+    bool quoted = false;
+    for (size_t p = 1; p < text.size(); ++p) {
+        if (text[p - 1] == '"') quoted = !quoted;
+        if (!quoted && text[p] == '(' && isNameChar(text[p - 1])) return p;
+    }
+    return std::string_view::npos;
+}
+
+// Outside quotes: <> becomes !, " and " becomes &, " or " becomes |.
+std::string conditionWords(std::string text) {
+    static constexpr struct {
+        const char* from;
+        const char* to;
+    } kWords[] = {{"<>", "!"}, {" and ", "&"}, {" or ", "|"}};
+    for (const auto& word : kWords) {
+        std::string out;
+        bool quoted = false;
+        size_t length = std::char_traits<char>::length(word.from);
+        for (size_t p = 0; p < text.size();) {
+            if (text[p] == '"') quoted = !quoted;
+            if (!quoted && text.compare(p, length, word.from) == 0) {
+                out += word.to;
+                p += length;
+            } else {
+                out += text[p++];
+            }
+        }
+        text = std::move(out);
+    }
+    return text;
+}
+
+std::string ltrimmed(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+    return std::string(text);
+}
+
+}  // namespace
+
+std::vector<std::string> splitWords(std::string_view statement) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false;
+    auto finish = [&] {
+        while (!word.empty() && word.back() == ' ') word.pop_back();
+        if (!word.empty() && words.size() < 256) words.push_back(word.substr(0, 255));
+        word.clear();
+    };
+    for (char c : statement) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"') quoted = !quoted;
+        if (!quoted && u <= 32) {
+            finish();
+            continue;
+        }
+        if (!quoted && c == ':') finish();
+        if (u >= 32) word += c;
+    }
+    finish();
+    return words;
+}
+
+struct Compiler::Match {
+    enum Kind { NotCommand, Remark, OneLineIf, For, Dim, Select, Command } kind = NotCommand;
+    int entry = -1;
+    std::string parameters;
+    std::string rest;
+};
+
+bool Compiler::matchStatement(const std::vector<std::string>& words, Match& match) {
+    const std::string& first = words[0];
+    auto laterWord = [&](const char* wanted) {
+        for (size_t i = 1; i < words.size(); ++i)
+            if (words[i] == wanted) return true;
+        return false;
+    };
+    if (first == "rem" || first[0] == '`') return match.kind = Match::Remark, true;
+    if (first == "if" && laterWord("then")) return match.kind = Match::OneLineIf, true;
+    if (first == "for" && laterWord("to")) return match.kind = Match::For, true;
+    if (first == "dim" && words.size() > 1 && findElementParenthesis(words[1]) != std::string::npos)
+        return match.kind = Match::Dim, true;
+    if (first == "select" || first == "case" || first == "endcase" || first == "endselect")
+        return match.kind = Match::Select, true;
+
+    std::vector<std::string> matched = words;
+    if (first == "undim") {
+        arrayFlag_ = true;
+        if (matched.size() > 1) {
+            size_t cut = 0;
+            while (cut < matched[1].size() && isIdentifierChar(matched[1][cut])) ++cut;
+            matched[1].resize(cut);
+        }
+        if (matched.size() > 2) matched.resize(2);
+    }
+    size_t n = matched.size();
+    int entry = -1;
+    for (; n > 0; --n) {
+        std::string name = joinWords(matched, 0, n);
+        if (name.size() > 255) continue;
+        entry = vocabulary_.firstCommand(name);
+        if (entry >= 0) break;
+    }
+    if (entry < 0) return match.kind = Match::NotCommand, true;
+
+    const auto& commands = vocabulary_.commands();
+    const std::string& name = commands[entry].name;
+    const std::string& signature = commands[entry].signature;
+    bool compiled = signature.empty() || signature[0] != 'e';
+    std::string parameters = joinWords(matched, n, matched.size());
+    if (name == "print" || name == "read") {
+        bool quoted = false;
+        int depth = 0;
+        for (char& c : parameters) {
+            if (c == '"') quoted = !quoted;
+            if (quoted) continue;
+            if (c == '(') ++depth;
+            if (c == ')') --depth;
+            if (depth > 0) continue;
+            if (c == ':') break;
+            if (c == ',') c = ';';
+        }
+    }
+    size_t separator = std::string::npos;
+    bool quoted = false;
+    for (size_t p = 0; p < parameters.size() && separator == std::string::npos; ++p) {
+        char c = parameters[p];
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (c == ':' || (c == ';' && compiled) || (c == ',' && compiled && name == "input")) separator = p;
+    }
+    match.kind = Match::Command;
+    match.entry = entry;
+    if (separator != std::string::npos) {
+        char c = parameters[separator];
+        std::string rest = parameters.substr(separator + 1);
+        parameters.resize(separator);
+        if (c != ':') {
+            bool restIsStatement = ltrimmed(rest).compare(0, 1, ":") == 0;
+            if (restIsStatement) rest[rest.find(':')] = ' ';
+            auto firstPrintc = [&](int from) {
+                for (int j : vocabulary_.commandsNamed("printc"))
+                    if (j >= from) return j;
+                return -1;
+            };
+            if (name == "print" && c == ';') {
+                int printc = firstPrintc(entry);
+                if (printc >= 0) match.entry = printc;
+                if (!restIsStatement && !trimmed(rest).empty()) rest = "print " + rest;
+            } else if (name == "input") {
+                int printc = firstPrintc(0);
+                if (printc >= 0) match.entry = printc;
+                if (!restIsStatement) rest = "input " + rest;
+            } else if (name == "read" && c == ';') {
+                if (!restIsStatement) rest = "read " + rest;
+            }
+        }
+        match.rest = std::move(rest);
+    }
+    match.parameters = std::move(parameters);
+    return true;
+}
+
+bool Compiler::isLabelDefinition(std::string_view text, std::string& name) const {
+    size_t p = 0;
+    while (p < text.size() && ((text[p] >= 'a' && text[p] <= 'z') || (text[p] >= '0' && text[p] <= '9') ||
+                               text[p] == '_' || (text[p] >= 'A' && text[p] <= 'Z')))
+        ++p;
+    if (p == 0 || p >= text.size() || text[p] != ':') return false;
+    for (size_t q = p + 1; q < text.size(); ++q)
+        if (text[q] != ' ') return false;
+    name = std::string(text.substr(0, p));
+    return true;
+}
+
+bool Compiler::compileStatement(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+    if (text.empty()) return true;
+    if (depth_ >= kMaxRewriteDepth) return fail(43);
+    struct DepthGuard {
+        int& depth;
+        explicit DepthGuard(int& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(depth_);
+
+    std::vector<std::string> words = splitWords(text);
+    if (words.empty()) return true;
+    arrayFlag_ = false;
+    Match match;
+    if (skipMode_) {
+        // Only a remend that begins a statement ends the skip; nothing else compiles meanwhile.
+        matchStatement(words, match);
+        if (match.kind != Match::Command || vocabulary_.commands()[match.entry].code != 402) return true;
+        skipMode_ = false;
+        return compileRest(match.rest);
+    }
+    std::string label;
+    if (isLabelDefinition(text, label)) {
+        if (!defineLabel(label, scope_, static_cast<int32_t>(code_.size()))) return fail(26);
+        return true;
+    }
+    if (text.compare(0, 9, "function ") == 0) return compileFunctionHeader(text);
+
+    arrayFlag_ = false;
+    if (!matchStatement(words, match)) return false;
+    if (match.kind == Match::Remark) return true;
+    if (match.kind == Match::Command && vocabulary_.commands()[match.entry].code == 401) {
+        skipMode_ = true;
+        return true;
+    }
+    resetTemporaries();
+    switch (match.kind) {
+        case Match::NotCommand:
+            return compileNotACommand(text);
+        case Match::OneLineIf:
+            return compileOneLineIf(words) || fail(30);
+        case Match::For:
+            return compileFor(words) || fail(31);
+        case Match::Dim:
+            if (compileDim(text)) return true;
+            error_.clear();
+            return fail(32);
+        case Match::Select:
+            return compileSelect(words);
+        case Match::Command:
+            if (!compileCommand(match.entry, match.parameters)) return false;
+            return compileRest(match.rest);
+        case Match::Remark:
+            break;
+    }
+    return true;
+}
+
+bool Compiler::compileRest(const std::string& rest) { return trimmed(rest).empty() || compileStatement(rest); }
+
+bool Compiler::compileNotACommand(std::string_view text) {
+    size_t colon = findOutside(text, ':', false);
+    std::string statement(text.substr(0, colon));
+    std::string rest = colon == std::string_view::npos ? "" : std::string(text.substr(colon + 1));
+    size_t open = statement.find('('), close = statement.rfind(')');
+    std::string name = trimmed(statement.substr(0, open));
+    int function = findFunction(name);
+    if (function >= 0) {
+        std::string arguments;
+        if (open != std::string::npos)
+            arguments = statement.substr(open + 1, close != std::string::npos && close > open ? close - open - 1
+                                                                                              : std::string::npos);
+        if (compileUserCall(function, arguments).type == 'x') return false;
+        return compileRest(rest);
+    }
+    size_t equals = statement.find('=');
+    if (equals != std::string::npos) {
+        std::string target = statement.substr(0, equals);
+        while (!target.empty() && static_cast<unsigned char>(target.back()) <= 32) target.pop_back();
+        std::string value = statement.substr(equals + 1);
+        bool blank = findOutside(target, ' ', true) != std::string::npos;
+        if (!blank && !trimmed(value).empty()) {
+            std::string command;
+            size_t element = findElementParenthesis(target);
+            if (element != std::string::npos) {
+                // The matching ')' of the element's '('.
+                int depth = 0;
+                bool quoted = false;
+                size_t end = std::string::npos;
+                for (size_t p = element; p < target.size(); ++p) {
+                    if (target[p] == '"') quoted = !quoted;
+                    if (quoted) continue;
+                    if (target[p] == '(') ++depth;
+                    if (target[p] == ')' && --depth == 0) {
+                        end = p;
+                        break;
+                    }
+                }
+                target[element] = ',';
+                if (end != std::string::npos) target[end] = ' ';
+                arrayFlag_ = true;
+                command = "@=";
+            } else {
+                command = "=";
+            }
+            int entry = vocabulary_.firstCommand(command);
+            if (entry < 0) return fail(29);
+            if (!compileCommand(entry, target + "," + value)) return false;
+            return compileRest(rest);
+        }
+    }
+    return fail(29);
+}
+
+bool Compiler::compileCommand(int entry, std::string parameterText) {
+    while (!parameterText.empty() && static_cast<unsigned char>(parameterText.back()) <= 32) parameterText.pop_back();
+    std::vector<std::string> parameters;
+    if (!splitParameters(parameterText, parameters)) return false;
+    const auto& commands = vocabulary_.commands();
+    const VocabularyEntry& matched = commands[entry];
+    int32_t loopStart = static_cast<int32_t>(code_.size());
+    char kind = matched.signature.empty() ? '0' : matched.signature[0];
+
+    std::vector<Operand> operands;
+    std::string types;
+    if (kind != 'e' && !(kind == '0' && parameters.empty())) {
+        for (size_t k = 0; k < parameters.size(); ++k) {
+            std::string parameter = matched.structureKeyword ? conditionWords(parameters[k]) : parameters[k];
+            if (kind == 'a') {
+                bool valid = !parameter.empty();
+                for (char c : parameter)
+                    valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
+                if (!valid) return fail(24);
+                Operand label = labelReference(parameter, scope_);
+                if (label.type == 'x') return fail(33);
+                operands.push_back(label);
+                types += 'a';
+                continue;
+            }
+            Operand argument = compileExpression(parameter);
+            if (argument.type == 'l' || argument.type == 'f') {
+                std::string wanted = types + argument.type;
+                bool fits = false;
+                for (size_t j = entry; !fits && j < commands.size() && commands[j].name == matched.name; ++j) {
+                    const std::string& signature = commands[j].signature;
+                    fits = (!signature.empty() && (signature[0] == '0' || signature[0] == 'e')) ||
+                           signature.compare(0, wanted.size(), wanted) == 0;
+                }
+                if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');
+            }
+            types += argument.type;
+            operands.push_back(argument);
+        }
+    }
+    if (types == "x") return false;
+    int chosen = -1;
+    for (int j : vocabulary_.commandsNamed(matched.name)) {
+        if (j < entry) continue;
+        const std::string& signature = commands[j].signature;
+        if (signature == types || (types.empty() && !signature.empty() && signature[0] == '0') ||
+            (!signature.empty() && signature[0] == 'e')) {
+            chosen = j;
+            break;
+        }
+    }
+    if (chosen < 0) {
+        if (!error_.empty()) return false;
+        std::string detail;
+        if (matched.name == "=") {
+            detail = message(14);
+        } else if (matched.name == "@=") {
+            detail = message(15);
+        } else {
+            std::string_view expected = matched.signature;
+            if (!expected.empty() && (expected[0] == '0' || expected[0] == 'e' || expected[0] == 'a')) expected = "";
+            detail = matched.name + " " + message(12) + " " + typeList(expected);
+        }
+        return failText(message(37) + " " + detail);
+    }
+    const VocabularyEntry& command = commands[chosen];
+    if (!command.signature.empty() && command.signature[0] == 'e') {
+        if (command.name == "data")
+            for (const std::string& item : parameters)
+                if (!addDataItem(item)) return false;
+        return true;
+    }
+    auto keyword = keywordByCode_.find(command.code);
+    if (keyword != keywordByCode_.end()) {
+        if (!applyStructureRules(keyword->second, static_cast<int32_t>(code_.size()), 0, loopStart, operands))
+            return false;
+        int k = keyword->second;
+        if (k == 2 || k == 3 || k == 10) return true;  // endif, do and repeat emit nothing
+    }
+    emitInstruction(command.code, operands);
+    if (command.code >= 22 && command.code <= 25) {
+        scope_ = 0;
+        resetTemporaries();
+    }
+    return true;
+}
+
+bool Compiler::compileOneLineIf(const std::vector<std::string>& words) {
+    size_t then = 1;
+    while (words[then] != "then") ++then;
+    size_t otherwise = then + 1;
+    while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
+    if (otherwise == then + 1) return false;
+    if (!compileStatement("if " + joinWords(words, 1, then))) return false;
+    if (!compileStatement(joinWords(words, then + 1, otherwise))) return false;
+    if (otherwise + 1 < words.size()) {
+        if (!compileStatement("else")) return false;
+        if (!compileStatement(joinWords(words, otherwise + 1, words.size()))) return false;
+    }
+    return compileStatement("endif");
+}
+
+bool Compiler::compileFor(const std::vector<std::string>& words) {
+    std::string text = joinWords(words, 1, words.size());
+    size_t equals = text.find('=');
+    if (equals == std::string::npos) return false;
+    std::string variable = trimmed(text.substr(0, equals));
+    std::string after = text.substr(equals + 1);
+    size_t to = after.find(" to ");
+    if (to == std::string::npos) return false;
+    std::string start = trimmed(after.substr(0, to));
+    std::string limits = after.substr(to + 4), rest;
+    size_t colon = findOutside(limits, ':', false);
+    if (colon != std::string::npos) {
+        rest = limits.substr(colon + 1);
+        limits.resize(colon);
+    }
+    std::string end = limits, step = "1";
+    size_t stepAt = limits.find(" step");
+    if (stepAt != std::string::npos) {
+        end = limits.substr(0, stepAt);
+        step = trimmed(limits.substr(stepAt + 5));
+    }
+    end = trimmed(end);
+    if (!compileStatement("= " + variable + "," + start + "-" + step)) return false;
+    if (!compileStatement("for " + variable + "," + end + "," + step)) return false;
+    return compileRest(rest);
+}
+
+bool Compiler::compileDim(std::string_view text) {
+    size_t colon = findOutside(text, ':', false);
+    std::string statement(text.substr(0, colon));
+    std::string rest = colon == std::string_view::npos ? "" : std::string(text.substr(colon + 1));
+    size_t afterWord = 3;  // "dim"
+    std::string body = statement.substr(afterWord);
+    size_t open = body.find('('), close = body.rfind(')');
+    if (open == std::string::npos) return false;
+    std::string name = trimmed(body.substr(0, open));
+    body[open] = ',';
+    if (close != std::string::npos && close > open) body[close] = ' ';
+    dims_.insert(symbolKey(name, scope_));
+    int entry = vocabulary_.firstCommand("dim");
+    if (entry < 0) return false;
+    arrayFlag_ = true;
+    if (!compileCommand(entry, body)) return false;
+    return compileRest(rest);
+}
+
+bool Compiler::compileSelect(const std::vector<std::string>& words) {
+    size_t colon = 0;
+    while (colon < words.size() && words[colon] != ":") ++colon;
+    std::string rest = joinWords(words, colon + 1, words.size());
+    const std::string& first = words[0];
+    std::string variable = kSelectVariable;
+    if (first == "select") {
+        if (inSelect_ || colon != 2) return fail(51);
+        inSelect_ = true;
+        defaultSeen_ = false;
+        selectExpression_ = words[1];
+        if (!compileStatement(variable + "=0")) return false;
+    } else if (first == "case") {
+        if (!inSelect_) return fail(51);
+        if (defaultSeen_) return fail(52);
+        if (colon > 1 && words[1] == "default") {
+            defaultSeen_ = true;
+            if (!compileStatement("if " + variable + "=0")) return false;
+        } else {
+            std::string condition = "if ";
+            std::string values = colon > 1 ? words[1] : "";
+            size_t start = 0;
+            bool firstClause = true;
+            while (start <= values.size() && condition.size() <= 240) {
+                size_t comma = values.find(',', start);
+                std::string value = values.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (!firstClause) condition += " or ";
+                condition += selectExpression_ + "=" + value;
+                firstClause = false;
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            if (!compileStatement(condition)) return false;
+            if (!compileStatement(variable + "=1")) return false;
+        }
+    } else if (first == "endcase") {
+        if (!inSelect_) return fail(51);
+        if (!compileStatement("endif")) return false;
+    } else {
+        if (!inSelect_) return fail(51);
+        inSelect_ = false;
+    }
+    return compileRest(rest);
+}
+
+}  // namespace compiler
