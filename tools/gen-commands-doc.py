@@ -231,6 +231,9 @@ def check(vocabulary):
 
     commands = [e for e in entries if not e.is_function]
     functions = [e for e in entries if e.is_function]
+    if commands and commands[0].signature != "e":
+        vocabulary.error(commands[0].line, f"the first command entry must be a statement that only steers the "
+                         f"compiler (signature e): index 0 means 'no entry' to the name look-up by code")
     if len(commands) > COMMAND_CAPACITY:
         vocabulary.error(commands[COMMAND_CAPACITY].line,
                          f"{len(commands)} command entries; the compiler keeps only {COMMAND_CAPACITY}")

@@ -111,6 +111,12 @@ class FaultTest(unittest.TestCase):
                 found = faults(REAL_VOCABULARY.replace(old, new, 1))
                 self.assertTrue(any(fragment in message for _, message in found), found)
 
+    def test_a_first_command_that_runs_is_reported(self):
+        # Diagnostics read entry index 0 as "no entry", so the first command must never be looked up.
+        data = REAL_VOCABULARY.replace(b";## Compiler statements\r\n", b";## Compiler statements\r\n;: Clear\r\ncls%212%0\r\n", 1)
+        data = data.replace(b";: Clear the current bitmap to the background colour; the print cursor goes to the top-left\r\ncls%212%0\r\n", b"", 1)
+        self.assertFault(data, line_of(data, "cls%212%0"), "first command entry")
+
     def test_more_entries_than_the_compiler_keeps_are_reported(self):
         commands = sum(1 for e in gen.parse(REAL_VOCABULARY).entries if not e.is_function)
         extra = []
