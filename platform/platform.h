@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,11 @@ EventType eventTypeFromName(const std::string& name);
 
 enum class MessageIcon : uint8_t { None, Error, Information };
 
+// A local calendar date and time (month 1-12, day 1-31, hour 0-23).
+struct LocalTime {
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -73,6 +79,23 @@ public:
     virtual void addInstructions(uint64_t count) = 0;
     // Waits until millis() reaches `deadline` (frame pacing); a virtual clock jumps there at once.
     virtual void waitUntil(uint32_t deadline) = 0;
+    // The local date and time for the program's date and time functions. A deterministic headless
+    // run gives 1 January 2000 plus millis(), so its transcripts do not depend on the day they run.
+    virtual LocalTime localTime() {
+        if (headless()) {
+            const uint32_t seconds = millis() / 1000;
+            LocalTime t;
+            t.day += static_cast<int>(seconds / 86400) % 31;
+            t.hour = static_cast<int>(seconds / 3600 % 24);
+            t.minute = static_cast<int>(seconds / 60 % 60);
+            t.second = static_cast<int>(seconds % 60);
+            return t;
+        }
+        const std::time_t now = std::time(nullptr);
+        const std::tm* parts = std::localtime(&now);
+        if (parts == nullptr) return LocalTime{};
+        return {parts->tm_year + 1900, parts->tm_mon + 1, parts->tm_mday, parts->tm_hour, parts->tm_min, parts->tm_sec};
+    }
 
     // Takes the next waiting event, if any; key and mouse state follow the events taken.
     virtual bool pollEvent(Event& event) = 0;

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "vm/call_state.h"
+
 namespace platform {
 class Platform;
 }
@@ -91,6 +93,7 @@ struct Frame {
     SavedLocals* saved = nullptr;
     uint8_t argumentCount = 0;
     int16_t callerFunction = 0;
+    int32_t savedFrom = -1;  // first entry of Machine::calls.saved that this call saved; -1 = none
 };
 
 // --- the loaded program ------------------------------------------------------------------------
@@ -172,6 +175,7 @@ struct Machine {
     std::vector<Frame> frames;  // kCallStackSize entries
     int depth = 0;
     int16_t currentFunction = 0;
+    CallState calls;  // values saved by active user-function calls, per-function tables (vm/call_commands.cpp)
 
     // DATA
     int32_t dataPointer = 0;

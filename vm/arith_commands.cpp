@@ -1,0 +1,273 @@
+// Arithmetic on integers and reals, bitwise logic, assignment, conversion, and the increment and
+// decrement statements.
+//
+// Integers wrap silently in two's complement (+, -, x, power, and the one quotient that overflows:
+// the most negative integer divided by -1). Reals stay in single precision; a form that mixes an
+// integer with a real computes in double, with the integer converted exactly, and rounds the result
+// to single precision when it is stored. Division by zero gives 0 and the recoverable error 111.
+#include <cmath>
+
+#include "vm/core_families.h"
+#include "vm/core_support.h"
+
+namespace vm {
+
+namespace core {
+int32_t truncateOutOfRange(double x) {
+    if (!std::isfinite(x)) return 0;
+    double low = std::fmod(std::trunc(x), 4294967296.0);  // exact: |x| >= 2^31 is a whole number here
+    if (low < 0) low += 4294967296.0;
+    return static_cast<int32_t>(static_cast<uint32_t>(low));
+}
+}  // namespace core
+
+namespace {
+
+using core::truncateToInt;
+
+constexpr int kDivisionByZero = 111;
+constexpr int kIncrementNotVariable = 114;
+constexpr int kDecrementNotVariable = 115;
+
+inline double asDouble(const Cell& c, bool isInt) { return isInt ? static_cast<double>(c.i) : static_cast<double>(c.f); }
+
+// --- power (d, a, b) ---
+
+void powerInt(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->i = truncateToInt(std::pow(static_cast<double>(p[1].cell->i), static_cast<double>(p[2].cell->i)));
+    m.pc = p + 3;
+}
+
+template <bool AInt, bool BInt>
+void powerReal(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->f = static_cast<float>(std::pow(asDouble(*p[1].cell, AInt), asDouble(*p[2].cell, BInt)));
+    m.pc = p + 3;
+}
+
+// --- division ---
+
+void divideInt(Machine& m) {
+    const Op* p = m.pc;
+    const int32_t a = p[1].cell->i;
+    const int32_t b = p[2].cell->i;
+    if (b == 0) {
+        p[0].cell->i = 0;
+        raiseRecoverable(m, kDivisionByZero);
+    } else {
+        p[0].cell->i = b == -1 ? core::wrapNegate(a) : a / b;
+    }
+    m.pc = p + 3;
+}
+
+void divideIntReal(Machine& m) {
+    const Op* p = m.pc;
+    const float b = p[2].cell->f;
+    if (b == 0.0f) {
+        p[0].cell->f = 0.0f;
+        raiseRecoverable(m, kDivisionByZero);
+    } else {
+        p[0].cell->f = static_cast<float>(static_cast<double>(p[1].cell->i) / static_cast<double>(b));
+    }
+    m.pc = p + 3;
+}
+
+void divideRealInt(Machine& m) {
+    const Op* p = m.pc;
+    const int32_t b = p[2].cell->i;
+    if (b == 0) {
+        p[0].cell->f = 0.0f;
+        raiseRecoverable(m, kDivisionByZero);
+    } else {
+        p[0].cell->f = static_cast<float>(static_cast<double>(p[1].cell->f) / static_cast<double>(b));
+    }
+    m.pc = p + 3;
+}
+
+void divideReal(Machine& m) {
+    const Op* p = m.pc;
+    const float b = p[2].cell->f;
+    if (b == 0.0f) {
+        p[0].cell->f = 0.0f;
+        raiseRecoverable(m, kDivisionByZero);
+    } else {
+        p[0].cell->f = p[1].cell->f / b;
+    }
+    m.pc = p + 3;
+}
+
+// --- +, -, x ---
+
+enum class Arith { Add, Sub, Mul };
+
+template <Arith Op_>
+void intArith(Machine& m) {
+    const Op* p = m.pc;
+    const int32_t a = p[1].cell->i;
+    const int32_t b = p[2].cell->i;
+    if constexpr (Op_ == Arith::Add) p[0].cell->i = core::wrapAdd(a, b);
+    if constexpr (Op_ == Arith::Sub) p[0].cell->i = core::wrapSub(a, b);
+    if constexpr (Op_ == Arith::Mul) p[0].cell->i = core::wrapMul(a, b);
+    m.pc = p + 3;
+}
+
+template <Arith Op_>
+void realArith(Machine& m) {
+    const Op* p = m.pc;
+    const float a = p[1].cell->f;
+    const float b = p[2].cell->f;
+    if constexpr (Op_ == Arith::Add) p[0].cell->f = a + b;
+    if constexpr (Op_ == Arith::Sub) p[0].cell->f = a - b;
+    if constexpr (Op_ == Arith::Mul) p[0].cell->f = a * b;
+    m.pc = p + 3;
+}
+
+template <Arith Op_, bool AInt>
+void mixedArith(Machine& m) {
+    const Op* p = m.pc;
+    const double a = asDouble(*p[1].cell, AInt);
+    const double b = asDouble(*p[2].cell, !AInt);
+    double r = 0;
+    if constexpr (Op_ == Arith::Add) r = a + b;
+    if constexpr (Op_ == Arith::Sub) r = a - b;
+    if constexpr (Op_ == Arith::Mul) r = a * b;
+    p[0].cell->f = static_cast<float>(r);
+    m.pc = p + 3;
+}
+
+// --- logic, assignment, conversion ---
+
+void bitAnd(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->i = p[1].cell->i & p[2].cell->i;
+    m.pc = p + 3;
+}
+
+void bitOr(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->i = p[1].cell->i | p[2].cell->i;
+    m.pc = p + 3;
+}
+
+void assignWord(Machine& m) {  // 151 and 152: the word is copied
+    const Op* p = m.pc;
+    p[0].cell->i = p[1].cell->i;
+    m.pc = p + 2;
+}
+
+void assignString(Machine& m) {
+    const Op* p = m.pc;
+    core::copyString(*p[0].cell, *p[1].cell);
+    m.pc = p + 2;
+}
+
+void realToInt(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->i = truncateToInt(p[1].cell->f);
+    m.pc = p + 2;
+}
+
+void intToReal(Machine& m) {
+    const Op* p = m.pc;
+    p[0].cell->f = static_cast<float>(p[1].cell->i);
+    m.pc = p + 2;
+}
+
+// --- increments and decrements: the cell must be a variable of the instruction's kind ---
+
+template <int Sign>
+constexpr int notVariableError() {
+    return Sign > 0 ? kIncrementNotVariable : kDecrementNotVariable;
+}
+
+template <int Sign>
+void stepIntByOne(Machine& m) {
+    Cell* v = m.pc[0].cell;
+    if (core::isIntVariable(cellIndex(m, v))) {
+        v->i = core::wrapAdd(v->i, Sign);
+    } else {
+        raise(m, notVariableError<Sign>());
+    }
+    m.pc += 1;
+}
+
+template <int Sign>
+void stepRealByOne(Machine& m) {
+    Cell* v = m.pc[0].cell;
+    if (core::isRealVariable(cellIndex(m, v))) {
+        v->f = v->f + static_cast<float>(Sign);
+    } else {
+        raise(m, notVariableError<Sign>());
+    }
+    m.pc += 1;
+}
+
+template <int Sign>
+void stepIntByReal(Machine& m) {
+    const Op* p = m.pc;
+    Cell* v = p[0].cell;
+    if (core::isIntVariable(cellIndex(m, v))) {
+        const int32_t amount = truncateToInt(p[1].cell->f);
+        v->i = Sign > 0 ? core::wrapAdd(v->i, amount) : core::wrapSub(v->i, amount);
+    } else {
+        raise(m, notVariableError<Sign>());
+    }
+    m.pc = p + 2;
+}
+
+template <int Sign>
+void stepRealByReal(Machine& m) {
+    const Op* p = m.pc;
+    Cell* v = p[0].cell;
+    if (core::isRealVariable(cellIndex(m, v))) {
+        v->f = Sign > 0 ? v->f + p[1].cell->f : v->f - p[1].cell->f;
+    } else {
+        raise(m, notVariableError<Sign>());
+    }
+    m.pc = p + 2;
+}
+
+constexpr CommandEntry kArithCommands[] = {
+    {51, &powerInt, "int d = a ^ b (computed in double, truncated)"},
+    {52, &powerReal<false, false>, "real d = a ^ b (real, real)"},
+    {53, &powerReal<true, false>, "real d = a ^ b (int, real)"},
+    {54, &powerReal<false, true>, "real d = a ^ b (real, int)"},
+    {61, &divideInt, "int d = a / b, truncating"},
+    {64, &divideIntReal, "real d = a / b (int, real)"},
+    {65, &divideRealInt, "real d = a / b (real, int)"},
+    {66, &divideReal, "real d = a / b (real, real)"},
+    {71, &intArith<Arith::Mul>, "int d = a * b"},
+    {74, &mixedArith<Arith::Mul, true>, "real d = a * b (int, real)"},
+    {75, &mixedArith<Arith::Mul, false>, "real d = a * b (real, int)"},
+    {76, &realArith<Arith::Mul>, "real d = a * b"},
+    {81, &intArith<Arith::Add>, "int d = a + b"},
+    {84, &mixedArith<Arith::Add, true>, "real d = a + b (int, real)"},
+    {85, &mixedArith<Arith::Add, false>, "real d = a + b (real, int)"},
+    {86, &realArith<Arith::Add>, "real d = a + b"},
+    {91, &intArith<Arith::Sub>, "int d = a - b"},
+    {94, &mixedArith<Arith::Sub, true>, "real d = a - b (int, real)"},
+    {95, &mixedArith<Arith::Sub, false>, "real d = a - b (real, int)"},
+    {96, &realArith<Arith::Sub>, "real d = a - b"},
+    {123, &bitAnd, "int d = a and b (bitwise)"},
+    {124, &bitOr, "int d = a or b (bitwise)"},
+    {151, &assignWord, "int d = a"},
+    {152, &assignWord, "real d = a"},
+    {153, &assignString, "str d = a"},
+    {154, &realToInt, "int d = real a truncated"},
+    {155, &intToReal, "real d = int a"},
+    {411, &stepRealByOne<1>, "inc real variable"},
+    {412, &stepIntByOne<1>, "inc int variable"},
+    {413, &stepRealByReal<1>, "inc real variable by a real"},
+    {414, &stepIntByReal<1>, "inc int variable by a real, truncated"},
+    {421, &stepRealByOne<-1>, "dec real variable"},
+    {422, &stepIntByOne<-1>, "dec int variable"},
+    {423, &stepRealByReal<-1>, "dec real variable by a real"},
+    {424, &stepIntByReal<-1>, "dec int variable by a real, truncated"},
+};
+
+}  // namespace
+
+void registerArithCommands(Machine& m) { registerCommands(m, kArithCommands); }
+
+}  // namespace vm
