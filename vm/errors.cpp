@@ -86,6 +86,8 @@ void makeDump(Machine& m) {
     m.errorDumpText = dump.size() < kDumpMessageLimit ? dump : std::string();
 }
 
+int lineOfRaise(const Machine& m) { return m.pc ? sourceLine(m, m.pc - 1) : 0; }
+
 }  // namespace
 
 bool isRecoverable(int code) {
@@ -95,6 +97,8 @@ bool isRecoverable(int code) {
 }
 
 int errorSlot(int code) {
+    // 10006 lies inside the system range but has no message of its own.
+    if (code == 10006) return -1;
     for (const SlotRange& r : kSlotRanges)
         if (code >= r.first && code <= r.last) return r.slot + (code - r.first);
     return -1;
@@ -114,6 +118,7 @@ void raise(Machine& m, int code) {
     }
     m.endSlice = true;
     m.errorCode = code;
+    m.errorLine = lineOfRaise(m);
     m.warning = false;
     postQuit(m);
     m.programEnded = true;
@@ -123,6 +128,7 @@ void raiseRecoverable(Machine& m, int code) {
     if (m.standaloneRun) return;  // the handler's fallback result stands and the program goes on
     m.endSlice = true;
     m.errorCode = code;
+    m.errorLine = lineOfRaise(m);
     m.warning = true;
     postQuit(m);
 }

@@ -116,6 +116,7 @@ void resetForRun(Machine& m) {
     m.programEnded = false;
     m.quitPosted = false;
     m.errorCode = 0;
+    m.errorLine = 0;
     m.warning = false;
     m.errorDumpText.clear();
     m.frames.assign(kCallStackSize, Frame{});

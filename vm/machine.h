@@ -167,6 +167,7 @@ struct Machine {
 
     // errors
     int errorCode = 0;
+    int errorLine = 0;  // source line of the instruction that raised errorCode (0 when none)
     bool warning = false;
     std::string engineDetail;
     int internalDetailCode = 0;
