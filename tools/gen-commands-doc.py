@@ -262,6 +262,8 @@ def check(vocabulary):
                                  f"never be chosen: line {first_with[key]} has the same parameters")
             first_with.setdefault(key, entry.line)
 
+    check_nested_calls(vocabulary, functions)
+
     by_code = {}
     for entry in entries:
         if entry.signature == "e":
@@ -279,6 +281,31 @@ def check(vocabulary):
         if not any(e.name == name and e.signature == "e" for e in commands):
             vocabulary.error(0, f"the compiler needs the command '{name}' with signature 'e'")
     return vocabulary.errors
+
+
+def check_nested_calls(vocabulary, functions):
+    """A call nested in another call starts its search at the first entry of its name whose result
+    has the expected type, and converts a numeric argument when no entry from there on has a
+    parameter of that type at that place. So for each result type, the entries from the first one
+    with that result onward must still offer the parameters of every entry of the name; otherwise
+    an argument is converted and the call lands on the wrong entry (an integer array read inside a
+    real expression would read its handle as a real array)."""
+    runs = {}
+    for entry in functions:
+        if entry.bare_name in OPERATOR_NAMES and entry.bare_name != "@":
+            continue  # operators choose by exact types, without converting
+        if not entry.signature or set(entry.signature) - set("lfs"):
+            continue  # reported by check_entry
+        runs.setdefault(entry.name, []).append(entry)
+    for run in runs.values():
+        for result in sorted({e.signature[0] for e in run}):
+            start = next(i for i, e in enumerate(run) if e.signature[0] == result)
+            offered = [e.parameters for e in run[start:]]
+            for entry in run:
+                if not any(p.startswith(entry.parameters) for p in offered):
+                    vocabulary.error(entry.line, f"'{entry.bare_name}' with parameters '{entry.parameters}' cannot be "
+                                     f"reached from a place that expects {TYPE_WORDS[result]}: list an entry with "
+                                     f"those parameters after line {run[start].line}")
 
 
 def describe_parameters(letters):

@@ -115,6 +115,8 @@ TEST(VocabularyEntries, OverloadOrderGivesTheExpectedCodes) {
         {"x#=cos(45.0)", "331 11000 21000 152 15000 11000"},
         {"x#=abs(-3)", "155 11000 19000 368 11001 11000 152 15000 11001"},
         {"x#=atan2(1,2)", "367 11000 19000 19001 152 15000 11000"},
+        // An integer array read inside a real argument reads the integer array, then converts.
+        {"dim a(3)\r\nx#=abs(a(1))", "501 13000 19000 661 10000 13000 19001 155 11000 10000 368 11001 11000 152 15000 11001"},
         // A real array element takes an integer value without converting it.
         {"dim c#(3)\r\nc#(1)=5", "511 15000 19000 576 15000 19001 19002"},
         // The same name with more parameters: background colour, then clear.

@@ -94,6 +94,21 @@ class FaultTest(unittest.TestCase):
         alias = with_lines(";: a", "twin entry%9700%l", ";: Same as twin entry (second code)", "twin entry%9701%l")
         self.assertEqual(faults(alias), [])
 
+    def test_an_overload_hidden_from_nested_calls_is_reported(self):
+        # In a real context the search starts at the first real result; an integer entry before
+        # it would only be reached by converting the argument.
+        data = with_lines(";: a", "mixed[%9700%ll", ";: b", "mixed[%9701%ff")
+        self.assertFault(data, line_of(data, "mixed[%9700%ll"), "expects real")
+        # The array reads listed integer group first: an integer array read inside a real
+        # expression would be converted to a real array read.
+        lines = REAL_VOCABULARY.split(b"\r\n")
+        reads = [i for i, line in enumerate(lines) if line.startswith(b"@[%")]
+        pairs = sorted((lines[i].split(b"%")[1], lines[i - 1], lines[i]) for i in reads)
+        block = [line for _, effect, entry in pairs for line in (effect, entry)]
+        first, last = reads[0] - 1, reads[-1] + 1
+        grouped = b"\r\n".join(lines[:first] + block + lines[last:])
+        self.assertTrue(any("expects real" in message for _, message in faults(grouped)))
+
     def test_entries_of_one_name_that_are_not_adjacent_are_reported(self):
         data = with_lines(";: a", "split name%9700%l", ";: b", "other name%9701%l", ";: c", "split name%9702%f")
         self.assertFault(data, line_of(data, "split name%9702%f"), "not next to")
