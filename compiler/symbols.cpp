@@ -188,12 +188,28 @@ bool Compiler::defineLabel(const std::string& name, int scope, int32_t position)
     return inserted.second;
 }
 
+// A sign, digits and at most one decimal point: DATA items are written values, never expressions.
+static bool isNumberLiteral(const std::string& text) {
+    size_t p = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+    bool digit = false;
+    int dots = 0;
+    for (; p < text.size(); ++p) {
+        if (text[p] >= '0' && text[p] <= '9')
+            digit = true;
+        else if (text[p] == '.')
+            ++dots;
+        else
+            return false;
+    }
+    return digit && dots <= 1;
+}
+
 bool Compiler::addDataItem(const std::string& literal) {
     DataItem item{'x', 0, {}};
     if (literal.size() >= 2 && literal.front() == '"' && literal.back() == '"') {
         item = {'s', 0, literal.substr(1, literal.size() - 2)};
         if (item.text.size() > 255) item.text.resize(255);
-    } else if (!literal.empty() && literal.find_first_not_of("0123456789+-.") == std::string::npos) {
+    } else if (isNumberLiteral(literal)) {
         size_t dots = std::count(literal.begin(), literal.end(), '.');
         if (dots == 0) {
             item = {'l', static_cast<int32_t>(std::strtoll(literal.c_str(), nullptr, 10)), {}};

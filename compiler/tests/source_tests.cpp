@@ -1,0 +1,128 @@
+// Source preparation: includes, line ends, case, the closing end, and file compiles.
+#include "compile_helpers.h"
+
+#include "compiler/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace compiler::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SourceFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("zv_compiler_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::string write(const std::string& name, const std::string& text) {
+        fs::path path = folder_ / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    CompileResult compile(const std::string& name) {
+        return compileWith(readFile(folder_ / name), (folder_ / name).string(), builtInVocabulary(),
+                           LanguageFile::builtIn());
+    }
+    static std::string readFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    fs::path folder_;
+};
+
+TEST_F(SourceFiles, IncludedFileAppendsOnceAndContributesOnlyItsFunctions) {
+    write("lib.qxa", "print 99\r\nfunction twice(x)\r\nendfunction x*2\r\n");
+    write("main.qxa",
+          "#include lib.qxa\r\n#include \"LIB.QXA\"\r\nprint twice(4)\r\n");
+    CompileResult result = compile("main.qxa");
+    ASSERT_TRUE(result.ok) << result.message;
+    // print 99 of the included file is disabled; the function is compiled once, after the main program.
+    EXPECT_EQ(codeWords(result.image), "21 37009 10000 19000 19001 301 10000 213 26 13000 1 71 10050 13000 19002 23 10050");
+    // Words of the included function carry line numbers beyond the main program's last line (5).
+    std::vector<int32_t> lines = lineWords(result.image);
+    EXPECT_GT(lines[lines.size() - 2], 5);
+}
+
+TEST_F(SourceFiles, IncludeLoopsAndNestedIncludesTerminate) {
+    write("a.qxa", "#include b.qxa\r\nfunction fa()\r\nendfunction 1\r\n");
+    write("b.qxa", "#include a.qxa\r\nfunction fb()\r\nendfunction 2\r\n");
+    write("main.qxa", "#include a.qxa\r\nprint fa()+fb()\r\n");
+    CompileResult result = compile("main.qxa");
+    EXPECT_TRUE(result.ok) << result.message;
+}
+
+TEST_F(SourceFiles, IncludeNamesWithBackslashesAndOtherCaseAreFound) {
+    write("Sub/Lib.qxa", "function one()\r\nendfunction 1\r\n");
+    write("main.qxa", "#include sub\\LIB.QXA\r\nprint one()\r\n");
+    CompileResult result = compile("main.qxa");
+    EXPECT_TRUE(result.ok) << result.message;
+}
+
+TEST_F(SourceFiles, MissingIncludeIsNoError) {
+    write("main.qxa", "#include nothere.qxa\r\nprint 1\r\n");
+    EXPECT_TRUE(compile("main.qxa").ok);
+}
+
+TEST_F(SourceFiles, ErrorInIncludedFunctionIsReportedAtTheIncludeLine) {
+    write("lib.qxa", "function bad()\r\nx = (1\r\nendfunction\r\n");
+    write("main.qxa", "print 1\r\n#include lib.qxa\r\nprint 2\r\n");
+    CompileResult result = compile("main.qxa");
+    ASSERT_FALSE(result.ok);
+    EXPECT_EQ(result.line, 2);
+    EXPECT_EQ(result.message, compilerMessage(23) + " " + compilerMessage(45) + " x = (1");
+}
+
+TEST_F(SourceFiles, CompileFileToWritesAtomicallyAndKeepsOldImageOnError) {
+    std::string source = write("main.qxa", "print 1\r\n");
+    std::string output = (folder_ / "main.img").string();
+    CompileResult result = compileFileTo(source, output);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(readFile(output), std::string(result.image.begin(), result.image.end()));
+    write("main.qxa", "print (\r\n");
+    result = compileFileTo(source, output);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.line, 1);
+    EXPECT_EQ(readFile(output).size(), std::string(compileFile(write("ok.qxa", "print 1\r\n")).image.size(), 'x').size());
+    for (const auto& entry : fs::directory_iterator(folder_))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+}
+
+TEST_F(SourceFiles, MissingSourceGivesAMessage) {
+    CompileResult result = compileFile((folder_ / "none.qxa").string());
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("none.qxa"), std::string::npos);
+}
+
+TEST(SourceText, LineEndsAndTheClosingEnd) {
+    // Without a final line break, with LF only, and an empty file.
+    EXPECT_EQ(codeOf("print 1"), "301 19000");
+    EXPECT_EQ(codeOf("print 1\nprint 2\n"), codeOf("print 1\r\nprint 2\r\n"));
+    CompileResult empty = compileText("");
+    ASSERT_TRUE(empty.ok);
+    EXPECT_EQ(codeWords(empty.image), "213");
+}
+
+TEST(SourceText, ProgressIsReportedInTenths) {
+    std::string source;
+    for (int i = 0; i < 100; ++i) source += "print 1\n";
+    std::vector<int> reports;
+    CompileResult result = compileWith(source, "p.qxa", builtInVocabulary(), LanguageFile::builtIn(),
+                                       [&](int percent) { reports.push_back(percent); });
+    ASSERT_TRUE(result.ok);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), 100);
+    for (size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i], reports[i - 1]);
+    EXPECT_LE(reports.size(), 10u);
+}
+
+}  // namespace
+}  // namespace compiler::testing
