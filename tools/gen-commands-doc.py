@@ -343,19 +343,18 @@ def render(vocabulary):
     lines.append(f"| **All** | **{sum(not e.is_function for e in entries)}** "
                  f"| **{sum(e.is_function for e in entries)}** |")
     for family in vocabulary.families:
-        lines += ["", f"## {family}", "", "| Name | Code | Parameters | Result | Effect |", "|---|---:|---|---|---|"]
+        lines += ["", f"## {family}", "", "| Name | Code | Signature | Parameters → result | Effect |",
+                  "|---|---:|---|---|---|"]
         for entry in (e for e in entries if e.family == family):
             if entry.is_function:
-                result = TYPE_WORDS.get(entry.signature[0], "?")
-                parameters = describe_parameters(entry.parameters)
                 # Operators are written between their operands, never called with brackets.
                 brackets = "" if entry.bare_name in OPERATOR_NAMES else "()"
                 shown = f"`{markdown_cell(entry.bare_name)}{brackets}`"
+                types = f"{describe_parameters(entry.parameters)} → {TYPE_WORDS.get(entry.signature[0], '?')}"
             else:
-                result = ""
-                parameters = "(not compiled)" if entry.signature == "e" else describe_parameters(entry.parameters)
                 shown = f"`{markdown_cell(entry.bare_name)}`"
-            lines.append(f"| {shown} | {entry.code} | {parameters} | {result} | {markdown_cell(entry.effect)} |")
+                types = "(not compiled)" if entry.signature == "e" else describe_parameters(entry.parameters)
+            lines.append(f"| {shown} | {entry.code} | `{entry.signature}` | {types} | {markdown_cell(entry.effect)} |")
     return "\n".join(lines) + "\n"
 
 

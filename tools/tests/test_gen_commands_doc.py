@@ -151,10 +151,10 @@ class RenderTest(unittest.TestCase):
     def test_entries_are_listed_with_types_results_and_escaped_names(self):
         text = gen.render(gen.parse(self.SMALL))
         self.assertIn("## Sample family", text)
-        self.assertIn("| `line` | 235 | integer, integer, integer, integer |  | Draw a line |", text)
-        self.assertIn("| `\\|` | 124 | integer, integer | integer | Bitwise or |", text)
-        self.assertIn("| `text font$()` | 6501 | none | string | Name of the font |", text)
-        self.assertIn("| `data` | 0 | (not compiled) |  | Items |", text)
+        self.assertIn("| `line` | 235 | `llll` | integer, integer, integer, integer | Draw a line |", text)
+        self.assertIn("| `\\|` | 124 | `lll` | integer, integer → integer | Bitwise or |", text)
+        self.assertIn("| `text font$()` | 6501 | `s` | none → string | Name of the font |", text)
+        self.assertIn("| `data` | 0 | `e` | (not compiled) | Items |", text)
         self.assertIn("| [Sample family](#sample-family) | 2 | 2 |", text)
 
     def test_a_faulty_vocabulary_leaves_the_existing_reference_untouched(self):
