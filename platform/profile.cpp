@@ -56,7 +56,8 @@ ProfileFile::LoadStatus ProfileFile::load() {
     crlf_ = true;
     std::string contents;
     errno = 0;
-    if (!readFile(path_, contents)) return errno == ENOENT ? LoadStatus::Missing : LoadStatus::Unreadable;
+    if (!readFile(path_, contents))
+        return errno == ENOENT || errno == ENOTDIR ? LoadStatus::Missing : LoadStatus::Unreadable;
     size_t lf = contents.find('\n');
     if (lf != std::string::npos) crlf_ = lf > 0 && contents[lf - 1] == '\r';
     size_t start = 0;
