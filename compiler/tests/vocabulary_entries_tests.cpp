@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -129,6 +131,17 @@ TEST(VocabularyEntries, OverloadOrderGivesTheExpectedCodes) {
         {"wait for key", "263"},
     };
     for (const Case& c : cases) EXPECT_EQ(codeOf(c.source), c.words) << c.source;
+}
+
+// The vocabulary checker (format, capacities, order, the rows the compiler relies on) and the
+// generated command reference, through the tool's own tests.
+TEST(VocabularyEntries, CheckerAndGeneratedReferenceAgreeWithTheVocabulary) {
+    const char* python = "/usr/bin/python3";
+    if (!std::filesystem::exists(python)) GTEST_SKIP() << "no " << python << "; the vocabulary checker was not run";
+    const std::string command = std::string(python) + " -m unittest discover -s '" ZV_SOURCE_DIR
+                                "/tools/tests' -p 'test_*.py' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0)
+        << "run: " << python << " -m unittest discover -s tools/tests -p 'test_*.py'";
 }
 
 }  // namespace
