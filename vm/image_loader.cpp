@@ -221,6 +221,8 @@ void unloadProgram(Machine& m) {
     m.pc = nullptr;
 }
 
+Machine::~Machine() { unloadProgram(*this); }
+
 int sourceLine(const Machine& m, const Op* word) {
     const Program& p = m.program;
     if (p.code.empty() || word < p.code.data() || word >= p.code.data() + p.codeSize) return 0;

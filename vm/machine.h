@@ -144,6 +144,11 @@ struct CommandEntry {
 // --- the machine -------------------------------------------------------------------------------
 
 struct Machine {
+    Machine() = default;  // not user-provided: `new Machine()` zero-fills every cell
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+    ~Machine();  // frees the loaded program's strings and arrays (vm/image_loader.cpp)
+
     Cell cells[kCellCount];
     Cell scratch;  // target of operand words that are not cells
     ElementRef refs[kCellCount];
