@@ -1,16 +1,16 @@
 """Tests of the vocabulary checker and the command reference generator (tools/gen-commands-doc.py)."""
 
 import contextlib
-import importlib.util
 import io
 import os
+import runpy
 import tempfile
+import types
 import unittest
 
 TOOLS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-_spec = importlib.util.spec_from_file_location("gen_commands_doc", os.path.join(TOOLS, "gen-commands-doc.py"))
-gen = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(gen)
+# The tool's file name has a hyphen, so it is loaded by path rather than imported.
+gen = types.SimpleNamespace(**runpy.run_path(os.path.join(TOOLS, "gen-commands-doc.py"), run_name="gen_commands_doc"))
 
 with open(gen.DEFAULT_VOCABULARY, "rb") as _source:
     REAL_VOCABULARY = _source.read()
