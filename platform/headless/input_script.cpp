@@ -1,6 +1,7 @@
 #include "platform/headless/input_script.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdlib>
 #include <sstream>
 
@@ -44,9 +45,19 @@ bool parseInputScript(const std::string& text, const std::string& fileName, std:
             std::string rest;
             std::getline(words, rest);
             if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
-            for (unsigned char c : rest) add(EventType::Character, c);
+            // One character per frame, as typed: the run loop takes every waiting event before the
+            // next frame, so characters sent together would pass the program by.
+            for (unsigned char c : rest) {
+                add(EventType::Character, c);
+                ++frame;
+            }
             continue;
         }
+        static const char* const kVerbs[] = {"keydown", "keyup",  "key",       "char",      "mousemove",
+                                             "mousedown", "mouseup", "click", "wheel", "quit", "focuslost",
+                                             "focusgained"};
+        if (std::find(std::begin(kVerbs), std::end(kVerbs), verb) == std::end(kVerbs))
+            return fail("unknown event '" + verb + "'");
         std::string word;
         while (words >> word) {
             long long value;

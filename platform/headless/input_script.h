@@ -5,7 +5,7 @@
 //   frame 125 keyup 57
 //   frame 130 key 28              key down and up
 //   frame 10 char 65              one character by its byte value
-//   frame 10 text Hello world     the characters of the rest of the line
+//   frame 10 text Hello world     the rest of the line, one character per frame from frame 10
 //   frame 5 mousemove 100 200     pointer position in screen pixels
 //   frame 5 mousedown 1           button 1 left, 2 right, 3 middle
 //   frame 5 mouseup 1

@@ -53,7 +53,7 @@ TEST(HeadlessInput, ScriptEventsArriveAtTheirFrameInOrder) {
     auto p = make(o);
     auto log = drive(*p, 5);
     std::vector<std::string> expected = {
-        "1 keydown 57 0", "2 keydown 28 0", "2 keyup 28 0",      "2 char 72 0",  "2 char 105 0",
+        "1 keydown 57 0", "2 keydown 28 0", "2 keyup 28 0",      "2 char 72 0",  "3 char 105 0",
         "3 mousemove 100 200", "3 mousedown 2 0", "3 mouseup 2 0", "4 quit 0 0",
     };
     EXPECT_EQ(log, expected);
