@@ -65,7 +65,8 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
 
     // An error on a line of an included file is reported at the main program's #include line.
     auto report = [&](int line) {
-        if (line <= source.mainLineCount) return failure(sourcePath, line, compiler.error());
+        if (line <= source.mainLineCount)
+            return failure(sourcePath, line, compiler.error().empty() ? compiler.message(29) : compiler.error());
         std::string message = compiler.error().empty()
                                   ? compiler.message(44)
                                   : compiler.error() + " " + compiler.message(45) + " " +

@@ -265,6 +265,10 @@ Operand Compiler::compileOperand(std::string text) {
     // A reference to a value compiled before.
     if (text[0] == '?' && onlyChars(text.substr(1), "0123456789")) {
         int32_t index = static_cast<int32_t>(std::strtol(text.c_str() + 1, nullptr, 10));
+        if (text.size() > 7 || typeOfIndex(index) == 'x') {
+            fail(22);  // written by hand: no value was compiled there
+            return {};
+        }
         return {typeOfIndex(index), index};
     }
     // A call or an array element.
