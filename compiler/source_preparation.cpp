@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <unordered_set>
 
 namespace compiler {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -104,7 +107,10 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
                 for (const IncludedRegion& region : source.regions)
                     if (line.start >= region.start && line.start < region.end) rootLine = region.rootLine;
             }
-            std::string key = name;
+            // The same file named twice (other case, other separators, a path through ..) is one name.
+            std::string resolved = findFileIgnoringCase(folder, name);
+            std::error_code ec;
+            std::string key = fs::exists(resolved, ec) ? fs::weakly_canonical(resolved, ec).string() : name;
             for (char& c : key)
                 if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
             size_t start = source.text.size();
@@ -116,7 +122,7 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
                 }
                 names.insert(key);
                 appended = true;
-                std::ifstream file(findFileIgnoringCase(folder, name), std::ios::binary);
+                std::ifstream file(resolved, std::ios::binary);
                 if (file) source.text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
             }
             if (pass == 1) {

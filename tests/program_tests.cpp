@@ -142,7 +142,8 @@ std::vector<std::string> programFiles(const fs::path& root) {
     std::vector<std::string> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-        if (it->path().extension() == ".qxa") files.push_back(fs::relative(it->path(), ZV_SOURCE_DIR).string());
+        // Files under a lib folder are included by other programs, not run on their own.
+        if (it->path().extension() == ".qxa" && it->path().parent_path().filename() != "lib") files.push_back(fs::relative(it->path(), ZV_SOURCE_DIR).string());
     std::sort(files.begin(), files.end());
     return files;
 }
