@@ -68,9 +68,13 @@ TEST(CoreArrays, OnlyTheLinearIndexIsChecked) {
             auto m = run(p);
             EXPECT_EQ(m->errorCode, c.inside ? 0 : 102) << "kind " << kind;
             if (!c.inside) continue;
-            if (kind == 0) EXPECT_EQ(intVarValue(*m, 1), 7);
-            if (kind == 1) EXPECT_EQ(realVarValue(*m, 1), 7.5f);
-            if (kind == 2) EXPECT_EQ(strVarValue(*m, 1), "seven");
+            if (kind == 0) {
+                EXPECT_EQ(intVarValue(*m, 1), 7);
+            } else if (kind == 1) {
+                EXPECT_EQ(realVarValue(*m, 1), 7.5f);
+            } else {
+                EXPECT_EQ(strVarValue(*m, 1), "seven");
+            }
         }
     }
 }

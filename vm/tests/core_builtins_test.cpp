@@ -137,7 +137,7 @@ TEST(CoreStrings, NumberResults) {
         SCOPED_TRACE(c.name);
         const bool real = c.code == 321;
         auto m = runFunction(c.code, real ? realVar(0) : intVar(0), {c.s});
-        EXPECT_EQ(real ? double{realVarValue(*m, 0)} : double{intVarValue(*m, 0)}, c.expected);
+        EXPECT_EQ(real ? static_cast<double>(realVarValue(*m, 0)) : static_cast<double>(intVarValue(*m, 0)), c.expected);
     }
 }
 
