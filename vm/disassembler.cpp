@@ -34,7 +34,8 @@ std::string cellName(const Machine& m, int cell) {
     return name + "\"" + text(c) + "\"";
 }
 
-bool isCommandWord(int32_t word) { return word >= 1 && word <= kMaxCommandCode; }
+// Command codes, and 0 (the final word, which ends a program as an unknown code).
+bool isCommandWord(int32_t word) { return word >= 0 && word <= kMaxCommandCode; }
 
 }  // namespace
 
@@ -57,8 +58,9 @@ std::string disassemble(const Machine& m, int first, int count, const OperandCou
     for (int k = std::max(first, 0); k < end;) {
         int32_t code = p.rawCode[k];
         const char* meaning = isCommandWord(code) ? m.meanings[code] : nullptr;
-        std::snprintf(buffer, sizeof buffer, "%5d [%d] %d", k, p.lines[k], code);
+        std::snprintf(buffer, sizeof buffer, "%5d [%d] ", k, p.lines[k]);
         out += buffer;
+        out += isCommandWord(code) ? std::to_string(code) : describeOperand(m, k);
         if (meaning) out += std::string(" ") + meaning;
         int known = operands && isCommandWord(code) ? operands(code) : -1;
         int j = k + 1;

@@ -17,7 +17,7 @@ std::string describeOperand(const Machine& m, int codeIndex);
 
 // The code from word `first` for `count` words (all when count < 0). Each line:
 //   "<index> [<line>] <code> <meaning>: <operand>, <operand>"
-// Without an operand counter an instruction runs until the next plain word that is a command code.
+// Without an operand counter an instruction runs until the next word in 0..9995 (a likely command).
 std::string disassemble(const Machine& m, int first = 0, int count = -1, const OperandCounter& operands = {});
 
 }  // namespace vm
