@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 
@@ -33,7 +34,10 @@ bool Registry::setText(const std::string& keyPath, const std::string& name, cons
 
 bool Registry::text(const std::string& keyPath, const std::string& name, std::string& value) const {
     ProfileFile file(path_);
-    file.load();
+    if (file.load() == ProfileFile::LoadStatus::Unreadable && !warned_) {
+        warned_ = true;
+        messageToStderr("zorvane", "warning: cannot read the registry file " + path_ + "; its values read as missing");
+    }
     std::string section = normaliseKeyPath(keyPath);
     if (!file.has(section, name)) return false;
     value = file.get(section, name);

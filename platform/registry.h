@@ -22,6 +22,7 @@ public:
 
 private:
     std::string path_;
+    mutable bool warned_ = false;  // an unreadable file is reported once
 };
 
 // Key paths as stored: forward slashes turned into backslashes, repeated and outer backslashes dropped.

@@ -21,12 +21,13 @@ protected:
         if (!std::filesystem::exists(binary_)) GTEST_SKIP() << binary_ << " is not built (build the zorvane target)";
         std::filesystem::create_directories(dir.file("config"));
     }
-    // The child keeps its state and temporary files in the test's folder.
+    // The child keeps its state and temporary files in the test's folder; with no display and no
+    // video driver named it runs headless even where no --headless can be given (a standalone game).
     ProcessResult zorvane(std::vector<std::string> args, const std::string& program = "") {
         args.insert(args.begin(), program.empty() ? binary_ : program);
         return platform::runProcess(args, dir.path(),
                                     {"XDG_CONFIG_HOME=" + dir.file("config"), "TMPDIR=" + dir.path(),
-                                     "SDL_VIDEODRIVER=offscreen", "SDL_NO_SIGNAL_HANDLERS=1", "DISPLAY="});
+                                     "SDL_VIDEODRIVER=", "SDL_NO_SIGNAL_HANDLERS=1", "DISPLAY=", "WAYLAND_DISPLAY="});
     }
     std::string source(const std::string& name, const std::string& text) { return dir.write(name, text); }
 
