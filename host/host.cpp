@@ -97,8 +97,12 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
 
     step("create window");
     platform::PlatformOptions platformOptions = options_.platform;
-    bool fullScreen = settings_.fullScreen && options_.fullScreenByDefault;
-    platformOptions.fullScreen = platformOptions.fullScreen || fullScreen;
+    // A game follows WINDOWMODE: full screen, or a window covering the screen. A development run
+    // opens an ordinary window unless full screen was asked for.
+    if (options_.fullScreenByDefault && !platformOptions.fullScreen) {
+        platformOptions.fullScreen = settings_.fullScreen;
+        platformOptions.coverScreen = settings_.windowMode;
+    }
     framedWindow_ = !platformOptions.fullScreen;
     std::string why;
     platform_ = options_.platformFactory ? options_.platformFactory(platformOptions, why)

@@ -128,7 +128,8 @@ public:
 struct PlatformOptions {
     bool headless = false;        // false: SDL when a display exists, otherwise headless
     bool realtime = false;        // headless only: the wall clock instead of the virtual clock
-    bool fullScreen = false;      // SDL: exclusive full screen instead of a window
+    bool fullScreen = false;      // SDL: full screen instead of a window
+    bool coverScreen = false;     // SDL: a window that covers the whole screen (maximised)
     std::string title = "Zorvane";
     std::string inputScript;      // headless: the input script file
     std::string dumpFramesDir;    // headless: a PNG per presented frame goes here

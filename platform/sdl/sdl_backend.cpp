@@ -69,7 +69,8 @@ public:
             error = std::string("cannot start the display: ") + SDL_GetError();
             return false;
         }
-        Uint32 flags = SDL_WINDOW_RESIZABLE | (options.fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        Uint32 flags = SDL_WINDOW_RESIZABLE | (options.fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) |
+                       (options.coverScreen ? SDL_WINDOW_MAXIMIZED : 0);
         window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    kScreenWidth, kScreenHeight, flags);
         if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
