@@ -55,6 +55,7 @@ public:
     void release();
 
 private:
+    Status readFile(const std::string& executablePath, std::string* why);
     bool extract(const PayloadEntry& entry, const std::string& extension, std::string* path);
 
     std::vector<uint8_t> bytes_;

@@ -73,6 +73,20 @@ PayloadReader::~PayloadReader() { release(); }
 
 PayloadReader::Status PayloadReader::read(const std::string& executablePath, std::string* why) {
     release();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(executablePath, error)) {
+        if (why) *why = "cannot open " + executablePath + " (not a file)";
+        return Status::CannotOpen;
+    }
+    try {
+        return readFile(executablePath, why);
+    } catch (const std::exception&) {  // the stream library reports some read errors by throwing
+        if (why) *why = "cannot read " + executablePath;
+        return Status::CannotOpen;
+    }
+}
+
+PayloadReader::Status PayloadReader::readFile(const std::string& executablePath, std::string* why) {
     std::ifstream in(executablePath, std::ios::binary | std::ios::ate);
     if (!in) {
         if (why) *why = "cannot open " + executablePath;

@@ -20,17 +20,20 @@ void appendWord(std::string& out, uint32_t value) {
 }
 
 bool readWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string* why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (why) *why = "cannot open " + path;
-        return false;
+    std::error_code error;
+    bool ok = fs::is_regular_file(path, error);  // a folder or device is no file to pack
+    if (ok) {
+        try {
+            std::ifstream in(path, std::ios::binary);
+            ok = static_cast<bool>(in);
+            if (ok) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            ok = ok && !in.bad();
+        } catch (const std::exception&) {  // the stream library reports some read errors by throwing
+            ok = false;
+        }
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        if (why) *why = "cannot read " + path;
-        return false;
-    }
-    return true;
+    if (!ok && why) *why = "cannot read " + path;
+    return ok;
 }
 
 // The runtime without a Payload it may already carry.

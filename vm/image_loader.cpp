@@ -4,6 +4,7 @@
 // before it is used: offsets lie inside the file and ascend, counts fit their cell ranges, strings end
 // inside their area, and every code position names a code word. A refused image leaves nothing loaded.
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -194,14 +195,20 @@ bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why) {
 }
 
 bool loadImageFile(Machine& m, const std::string& path, std::string* why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        unloadProgram(m);
-        if (why) *why = "cannot open " + path;
-        return false;
+    std::vector<uint8_t> bytes;
+    std::error_code error;
+    bool ok = std::filesystem::is_regular_file(path, error);  // a folder or device is no image
+    if (ok) {
+        try {
+            std::ifstream in(path, std::ios::binary);
+            ok = static_cast<bool>(in);
+            if (ok) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            ok = ok && !in.bad();
+        } catch (const std::exception&) {  // the stream library reports some read errors by throwing
+            ok = false;
+        }
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    if (!ok) {
         unloadProgram(m);
         if (why) *why = "cannot read " + path;
         return false;

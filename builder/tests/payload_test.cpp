@@ -134,6 +134,9 @@ TEST_F(PayloadTest, LookUpKeepsExtractionInsideTheTemporaryFolder) {
     name = "a.bmp";
     EXPECT_FALSE(noFolder.lookUpByPath(name)) << "nowhere to extract to: not found";
     EXPECT_EQ(name, "a.bmp");
+    noFolder.setTemporaryFolder((folder / "missing" / "deeper").string());
+    EXPECT_FALSE(noFolder.lookUpByFileName(name)) << "an extraction that cannot be written: not found";
+    EXPECT_EQ(name, "a.bmp");
 }
 
 TEST_F(PayloadTest, EmptyTableAndProgramOnlyPayloads) {
@@ -228,6 +231,11 @@ TEST_F(PayloadTest, PlainExecutablesAndMissingFiles) {
     EXPECT_EQ(reader.read(ZV_BIN_DIR "/zv_builder_tests", &why), PayloadReader::Status::NoPayload) << why;
     EXPECT_EQ(reader.read((folder / "absent").string(), &why), PayloadReader::Status::CannotOpen);
     EXPECT_NE(why.find("absent"), std::string::npos);
+    EXPECT_EQ(reader.read(folder.string(), &why), PayloadReader::Status::CannotOpen) << "a folder";
+    PayloadWriter writer;
+    EXPECT_FALSE(writer.addFileFromDisk("x.bmp", folder.string(), &why));
+    EXPECT_FALSE(writer.write(folder.string(), (folder / "game").string(), &why));
+    EXPECT_FALSE(fs::exists(folder / "game"));
 }
 
 TEST(MediaFiles, AcceptedNames) {

@@ -278,6 +278,8 @@ TEST(ImageLoader, LoadsFromFileAndReportsMissingFiles) {
     EXPECT_FALSE(loadImageFile(*m, path.string(), &why));
     EXPECT_NE(why.find(path.string()), std::string::npos);
     EXPECT_FALSE(m->program.loaded);
+    EXPECT_FALSE(loadImageFile(*m, std::filesystem::temp_directory_path().string(), &why)) << "a folder";
+    EXPECT_FALSE(m->program.loaded);
 }
 
 TEST(ImageLoader, UnloadFreesStringsAndArrays) {
