@@ -1,19 +1,18 @@
 // User-function calls and returns.
 //
-// A call saves, at depth > 0, the called function's parameter cells and the calling function's own
-// variables (SavedLocals), passes the arguments and enters the function; the return takes its
-// value, puts the saved values back and writes the value into the call's destination.
+// A call passes the arguments into the called function's parameter cells and enters it; the return
+// takes its value, puts back what the call saved and writes the value into the call's destination.
 //
-// Temporaries: every function computes its expressions in a fixed block of temporaries (50 of each
-// kind at 50 x its number, function 19 and above sharing the last block), so a second activation of
-// a function whose block is already in use would overwrite values the first one computed before the
-// call (fib(n-1) + fib(n-2)). A call into a block that an active call uses therefore saves that
-// block's temporaries, only as many per kind as the program ever names in the block, and its
-// return puts them back before writing the result. Calls into an unused block save nothing, so
-// non-recursive calls cost nothing extra. The main program's block is never entered by a function.
-//
-// Saving the locals of the main program would restore values no function can change (a function
-// reaches only its own variables), so calls made by the main program save nothing.
+// Saving. A function's variables and its temporaries (50 of each kind at 50 x its number, function
+// 19 and above sharing the last block) are fixed cells, shared by every activation. A call into a
+// function that is already active (recursion, directly or through other functions) saves that
+// function's parameters and locals (SavedLocals), and a call into a block of temporaries that an
+// active call uses saves those temporaries too, so that values the outer activation computed before
+// the call (fib(n-1) + fib(n-2)) survive it. The return puts them back before it writes the result.
+// A call into a function and block nobody is using saves nothing: no code can change the caller's
+// cells while the callee runs, so plain calls cost nothing extra. Only the temporaries the program
+// ever names in a block are saved.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,9 +23,7 @@
 namespace vm {
 
 CallState::~CallState() {
-    for (SavedValue& v : saved) {
-        if (v.isString) deleteString(v.text);
-    }
+    for (char* s : texts) deleteString(s);
 }
 
 namespace {
@@ -39,77 +36,59 @@ int blockOf(int function) {
     return function < kTemporaryBlocks ? function : kTemporaryBlocks - 1;
 }
 
+inline size_t planIndex(int16_t function) { return static_cast<uint16_t>(function); }
+
 bool isNumberCell(int cell) { return cell >= kIntVarBase && cell < kStringVarBase; }
 
+void addOnce(std::vector<Cell*>& cells, Cell* c) {
+    if (std::find(cells.begin(), cells.end(), c) == cells.end()) cells.push_back(c);
+}
+
+// The temporaries of every block, from the cells the code names, and room for the active counts.
 void buildTables(Machine& m) {
     CallState& cs = m.calls;
-    static constexpr int kBases[3] = {kIntVarBase, kRealVarBase, kStringVarBase};
-    for (int kind = 0; kind < 3; ++kind) {
-        auto& locals = cs.locals[kind];
-        locals.clear();
-        const auto& owners = m.program.owners[kind];
-        const size_t count = std::min<size_t>(owners.size(), kVariableCellCount / 3);
-        for (size_t v = 0; v < count; ++v) {
-            const int owner = owners[v];
-            if (owner <= 0) continue;
-            if (locals.size() <= static_cast<size_t>(owner)) locals.resize(owner + 1);
-            locals[owner].push_back(kBases[kind] + static_cast<int32_t>(v));
-        }
-    }
-    for (auto& perKind : cs.highWater) {
-        for (int& used : perKind) used = 0;
-    }
+    int used[3][kTemporaryBlocks] = {};
     for (const Op& word : m.program.code) {
         const unsigned cell = static_cast<unsigned>(cellIndex(m, word.cell));
         if (cell >= static_cast<unsigned>(kIntVarBase)) continue;
         const int offset = static_cast<int>(cell % 1000);
-        int& used = cs.highWater[cell / 1000][offset / kTemporariesPerBlock];
-        used = std::max(used, offset % kTemporariesPerBlock + 1);
+        int& top = used[cell / 1000][offset / kTemporariesPerBlock];
+        top = std::max(top, offset % kTemporariesPerBlock + 1);
     }
+    for (int block = 0; block < kTemporaryBlocks; ++block) {
+        SavePlan& plan = cs.blockPlans[block];
+        plan = SavePlan{};
+        const int first = block * kTemporariesPerBlock;
+        for (int i = 0; i < used[0][block]; ++i) plan.numbers.push_back(&m.cells[kIntTempBase + first + i]);
+        for (int i = 0; i < used[1][block]; ++i) plan.numbers.push_back(&m.cells[kRealTempBase + first + i]);
+        for (int i = 0; i < used[2][block]; ++i) plan.strings.push_back(&m.cells[kStringTempBase + first + i]);
+        plan.ready = true;
+    }
+    cs.functionPlans.assign(65536, SavePlan{});
+    cs.activeCalls.assign(65536, 0);
     cs.tablesReady = true;
 }
 
-void saveCell(CallState& cs, Cell* c, bool number) {
-    if (number) {
-        cs.saved.push_back({c, nullptr, c->i, false});
-    } else {
-        const char* s = c->s;
-        cs.saved.push_back({c, s ? newString(s, core::cappedLength(s)) : nullptr, 0, true});
+// The function's parameters (from its header) and every variable the owner tables give it.
+const SavePlan& functionPlan(Machine& m, int16_t function, const Op* params, int n) {
+    SavePlan& plan = m.calls.functionPlans[planIndex(function)];
+    if (plan.ready) return plan;
+    for (int i = 0; i < n; ++i) {
+        Cell* c = params[i].cell;
+        addOnce(isNumberCell(cellIndex(m, c)) ? plan.numbers : plan.strings, c);
     }
-}
-
-void saveLocals(Machine& m, const Op* params, int n) {
-    CallState& cs = m.calls;
-    for (int i = 0; i < n; ++i) saveCell(cs, params[i].cell, isNumberCell(cellIndex(m, params[i].cell)));
-    const auto function = static_cast<size_t>(m.currentFunction);
+    static constexpr int kBases[3] = {kIntVarBase, kRealVarBase, kStringVarBase};
     for (int kind = 0; kind < 3; ++kind) {
-        if (function >= cs.locals[kind].size()) continue;
-        for (const int32_t cell : cs.locals[kind][function]) {
-            if (m.arrays[cell - kIntVarBase].storage != nullptr) continue;
-            Cell* c = &m.cells[cell];
-            if (kind == 2 && c->s == nullptr) continue;
-            saveCell(cs, c, kind != 2);
+        const auto& owners = m.program.owners[kind];
+        const size_t count = std::min<size_t>(owners.size(), kVariableCellCount / 3);
+        for (size_t v = 0; v < count; ++v) {
+            if (owners[v] != function) continue;
+            Cell* c = &m.cells[kBases[kind] + static_cast<int>(v)];
+            addOnce(kind == 2 ? plan.strings : plan.numbers, c);
         }
     }
-}
-
-// Numbers by value; strings are moved out, since the next activation writes a temporary before it reads it.
-void saveTemporaries(Machine& m, int block) {
-    CallState& cs = m.calls;
-    const int first = block * kTemporariesPerBlock;
-    for (int i = 0; i < cs.highWater[0][block]; ++i) {
-        Cell* c = &m.cells[kIntTempBase + first + i];
-        cs.saved.push_back({c, nullptr, c->i, false});
-    }
-    for (int i = 0; i < cs.highWater[1][block]; ++i) {
-        Cell* c = &m.cells[kRealTempBase + first + i];
-        cs.saved.push_back({c, nullptr, c->i, false});
-    }
-    for (int i = 0; i < cs.highWater[2][block]; ++i) {
-        Cell* c = &m.cells[kStringTempBase + first + i];
-        cs.saved.push_back({c, c->s, 0, true});
-        c->s = nullptr;
-    }
+    plan.ready = true;
+    return plan;
 }
 
 void assignParameter(Machine& m, Cell* param, const Cell* argument) {
@@ -154,6 +133,10 @@ void passArguments(Machine& m, const Op* params, const Op* args, int n) {
     }
 }
 
+void saveNumbers(CallState& cs, const SavePlan& plan) {
+    for (const Cell* c : plan.numbers) cs.words.push_back(c->i);
+}
+
 // 21: entry, d, n, a1 ... an
 void callFunction(Machine& m) {
     const Op* p = m.pc;
@@ -176,21 +159,49 @@ void callFunction(Machine& m) {
 
     const Op* params = code + entry;
     const auto function = static_cast<int16_t>(params[n].n);
+    const int block = blockOf(function);
     Frame& f = m.frames[m.depth];
     f.returnTo = p;
     f.entry = params;
     f.argumentCount = static_cast<uint8_t>(n);
     f.callerFunction = m.currentFunction;
+    f.savedFrom = -1;
 
-    const size_t mark = cs.saved.size();
-    if (m.depth > 0 && m.currentFunction > 0) saveLocals(m, params, n);
+    int32_t& active = cs.activeCalls[planIndex(function)];
+    const bool reentered = active > 0;
+    const bool blockInUse = block > 0 && cs.activeInBlock[block] > 0;
+    if (reentered || blockInUse) {
+        SaveRecord record;
+        record.wordsAt = static_cast<uint32_t>(cs.words.size());
+        record.textsAt = static_cast<uint32_t>(cs.texts.size());
+        if (reentered) {
+            // Before the arguments arrive: the parameters are the outer activation's.
+            const SavePlan& plan = functionPlan(m, function, params, n);
+            record.locals = &plan;
+            saveNumbers(cs, plan);
+            for (const Cell* c : plan.strings) cs.texts.push_back(c->s ? newString(c->s, core::cappedLength(c->s)) : nullptr);
+        }
+        if (blockInUse) {
+            // After them (the arguments may be these temporaries); the next activation writes a
+            // temporary before it reads it, so strings are moved out rather than copied.
+            record.temporaries = &cs.blockPlans[block];
+        }
+        f.savedFrom = static_cast<int32_t>(cs.records.size());
+        cs.records.push_back(record);
+    }
     passArguments(m, params, p + 3, n);
-    const int block = blockOf(function);
-    if (block > 0 && cs.activeInBlock[block] > 0) saveTemporaries(m, block);
-    f.savedFrom = cs.saved.size() != mark ? static_cast<int32_t>(mark) : -1;
+    if (blockInUse) {
+        const SavePlan& plan = cs.blockPlans[block];
+        saveNumbers(cs, plan);
+        for (Cell* c : plan.strings) {
+            cs.texts.push_back(c->s);
+            c->s = nullptr;
+        }
+    }
 
+    ++active;
     ++cs.activeInBlock[block];
-    ++cs.activeCalls;
+    ++cs.callFrames;
     m.currentFunction = function;
     ++m.depth;
     m.pc = params + n + 1;
@@ -199,7 +210,7 @@ void callFunction(Machine& m) {
 // Pops the label calls the function made and did not return from, then the call itself; nullptr
 // when no user-function call is active (a return at depth 0 does nothing).
 Frame* popCall(Machine& m) {
-    if (m.calls.activeCalls == 0 || m.depth == 0) return nullptr;
+    if (m.calls.callFrames == 0 || m.depth == 0) return nullptr;
     while (m.depth > 0 && m.frames[m.depth - 1].entry == nullptr) --m.depth;
     if (m.depth == 0) return nullptr;
     --m.depth;
@@ -209,19 +220,22 @@ Frame* popCall(Machine& m) {
 // Puts the saved values back and continues after the call; returns the call's destination.
 Cell& finishCall(Machine& m, const Frame& f) {
     CallState& cs = m.calls;
+    --cs.activeCalls[planIndex(m.currentFunction)];
     --cs.activeInBlock[blockOf(m.currentFunction)];
-    --cs.activeCalls;
+    --cs.callFrames;
     m.currentFunction = f.callerFunction;
     if (f.savedFrom >= 0) {
-        for (size_t i = static_cast<size_t>(f.savedFrom); i < cs.saved.size(); ++i) {
-            SavedValue& v = cs.saved[i];
-            if (v.isString) {
-                core::adoptString(*v.cell, v.text);
-            } else {
-                v.cell->i = v.word;
-            }
+        const SaveRecord record = cs.records[static_cast<size_t>(f.savedFrom)];
+        const int32_t* word = cs.words.data() + record.wordsAt;
+        char** saved = cs.texts.data() + record.textsAt;
+        for (const SavePlan* plan : {record.locals, record.temporaries}) {
+            if (plan == nullptr) continue;
+            for (Cell* c : plan->numbers) c->i = *word++;
+            for (Cell* c : plan->strings) core::adoptString(*c, *saved++);
         }
-        cs.saved.resize(static_cast<size_t>(f.savedFrom));
+        cs.words.resize(record.wordsAt);
+        cs.texts.resize(record.textsAt);
+        cs.records.resize(static_cast<size_t>(f.savedFrom));
     }
     m.pc = f.returnTo + 3 + f.argumentCount;
     return *f.returnTo[1].cell;
@@ -259,13 +273,13 @@ void returnString(Machine& m) {
 
 void resetCalls(Machine& m) {
     CallState& cs = m.calls;
-    for (SavedValue& v : cs.saved) {
-        if (v.isString) deleteString(v.text);
-    }
-    cs.saved.clear();
+    for (char* s : cs.texts) deleteString(s);
+    cs.texts.clear();
+    cs.words.clear();
+    cs.records.clear();
     cs.tablesReady = false;
     for (int16_t& count : cs.activeInBlock) count = 0;
-    cs.activeCalls = 0;
+    cs.callFrames = 0;
 }
 
 constexpr CommandEntry kCallCommands[] = {

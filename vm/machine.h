@@ -93,7 +93,7 @@ struct Frame {
     SavedLocals* saved = nullptr;
     uint8_t argumentCount = 0;
     int16_t callerFunction = 0;
-    int32_t savedFrom = -1;  // first entry of Machine::calls.saved that this call saved; -1 = none
+    int32_t savedFrom = -1;  // this call's entry in Machine::calls.records; -1 = it saved nothing
 };
 
 // --- the loaded program ------------------------------------------------------------------------
