@@ -204,9 +204,8 @@ void Host::shutDown(int fromStep, ProgramSource& source, RunResult& result) {
                 caption = kRuntimeTestCaptionPrefix + result.message;
             }
             if (platform_) {
-                platform_->messageBox(caption, text, platform::MessageIcon::Error);
-                // The message box of a window goes away with it: the terminal keeps the message.
-                if (!platform_->headless()) printLine(result.message);
+                // A box goes away with the window: the terminal keeps the message too.
+                if (platform_->messageBox(caption, text, platform::MessageIcon::Error)) printLine(result.message);
             } else {
                 printLine(result.message);
             }

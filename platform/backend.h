@@ -30,7 +30,7 @@ public:
 
     virtual bool setClipboardText(const std::string& text) = 0;
     virtual std::string clipboardText() = 0;
-    virtual void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
+    virtual bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
     virtual void setTitle(const std::string& title) = 0;
 };
 

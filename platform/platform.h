@@ -119,7 +119,8 @@ public:
     virtual uint64_t framesPresented() const = 0;
 
     // A message box; never blocks when there is no display (the text goes to stderr then).
-    virtual void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
+    // True when a box was shown, false when the text went to stderr.
+    virtual bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
 
     // The window title (the executable's path in a standalone run).
     virtual void setTitle(const std::string& title) = 0;

@@ -32,8 +32,8 @@ public:
     std::string clipboardText() override { return backend_->clipboardText(); }
     void present(const uint32_t* pixels) override { backend_->present(pixels, ++frames_); }
     uint64_t framesPresented() const override { return frames_; }
-    void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
-        backend_->messageBox(caption, text, icon);
+    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
+        return backend_->messageBox(caption, text, icon);
     }
     void setTitle(const std::string& title) override { backend_->setTitle(title); }
 

@@ -62,8 +62,9 @@ bool HeadlessBackend::setClipboardText(const std::string& text) {
     return true;
 }
 
-void HeadlessBackend::messageBox(const std::string& caption, const std::string& text, MessageIcon) {
+bool HeadlessBackend::messageBox(const std::string& caption, const std::string& text, MessageIcon) {
     messageToStderr(caption, text);
+    return false;
 }
 
 }  // namespace platform::headless

@@ -34,7 +34,7 @@ public:
     void present(const uint32_t* pixels, uint64_t frameNumber) override;
     bool setClipboardText(const std::string& text) override;
     std::string clipboardText() override { return clipboard_; }
-    void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override;
+    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override;
     void setTitle(const std::string& title) override { title_ = title; }
 
 private:

@@ -128,10 +128,12 @@ public:
         return out;
     }
 
-    void messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
         Uint32 flags = icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-        if (!videoDriverShowsBoxes() || SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), window_) != 0)
-            messageToStderr(caption, text);
+        if (videoDriverShowsBoxes() && SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), window_) == 0)
+            return true;
+        messageToStderr(caption, text);
+        return false;
     }
 
     void setTitle(const std::string& title) override { SDL_SetWindowTitle(window_, title.c_str()); }
