@@ -22,7 +22,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-int usageError(const std::string& mode, const std::string& message) {
+int usageError(const std::string &mode, const std::string &message) {
     std::fprintf(stderr, "zorvane%s%s: %s\nTry 'zorvane %s--help'.\n", mode.empty() ? "" : " ", mode.c_str(),
                  message.c_str(), mode.empty() ? "" : (mode + " ").c_str());
     return kExitUsage;
@@ -34,26 +34,28 @@ struct RunArguments {
     bool help = false;
 };
 
-bool parseFrames(const char* text, uint64_t& frames) {
-    char* end = nullptr;
+bool parseFrames(const char *text, uint64_t &frames) {
+    char *end = nullptr;
     errno = 0;
     unsigned long long value = std::strtoull(text, &end, 10);
-    if (!*text || *end || errno || text[0] == '-' || value == 0) return false;
+    if (!*text || *end || errno || text[0] == '-' || value == 0)
+        return false;
     frames = value;
     return true;
 }
 
 // Parses the options shared by run and exec. Returns an exit code, or -1 to go on.
-int parseRunArguments(const std::string& mode, int argc, char** argv, RunArguments& out) {
+int parseRunArguments(const std::string &mode, int argc, char **argv, RunArguments &out) {
     std::vector<std::string> programArgs;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc) return false;
+        auto value = [&](std::string &into) {
+            if (i + 1 >= argc)
+                return false;
             into = argv[++i];
             return true;
         };
-        auto& p = out.options.platform;
+        auto &p = out.options.platform;
         if (a == "--help" || a == "-h") {
             out.help = true;
         } else if (a == "--headless") {
@@ -68,44 +70,58 @@ int parseRunArguments(const std::string& mode, int argc, char** argv, RunArgumen
                 return usageError(mode, "--frames needs a number of frames above 0");
         } else if (a == "--dump-frames" || a == "--input" || a == "--console" || a == "--record" || a == "--replay") {
             std::string v;
-            if (!value(v) || v.empty()) return usageError(mode, a + " needs a file name");
-            if (a == "--dump-frames") p.dumpFramesDir = v;
-            else if (a == "--input") p.inputScript = v;
-            else if (a == "--console") out.options.consoleFile = v;
-            else if (a == "--record") p.recordFile = v;
-            else p.replayFile = v;
+            if (!value(v) || v.empty())
+                return usageError(mode, a + " needs a file name");
+            if (a == "--dump-frames")
+                p.dumpFramesDir = v;
+            else if (a == "--input")
+                p.inputScript = v;
+            else if (a == "--console")
+                out.options.consoleFile = v;
+            else if (a == "--record")
+                p.recordFile = v;
+            else
+                p.replayFile = v;
         } else if (a == "--") {
-            for (++i; i < argc; ++i) programArgs.push_back(argv[i]);
+            for (++i; i < argc; ++i)
+                programArgs.push_back(argv[i]);
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError(mode, "unknown option '" + a + "'");
         } else if (out.program.empty()) {
             out.program = a;
         } else {
-            return usageError(mode, "one program at a time ('" + a + "' is one too many); pass program arguments after --");
+            return usageError(mode,
+                              "one program at a time ('" + a + "' is one too many); pass program arguments after --");
         }
     }
-    if (out.help) return -1;
-    if (out.program.empty()) return usageError(mode, "which program? (zorvane " + mode + " FILE)");
-    for (size_t k = 0; k < programArgs.size(); ++k) out.options.commandLine += (k ? " " : "") + programArgs[k];
+    if (out.help)
+        return -1;
+    if (out.program.empty())
+        return usageError(mode, "which program? (zorvane " + mode + " FILE)");
+    for (size_t k = 0; k < programArgs.size(); ++k)
+        out.options.commandLine += (k ? " " : "") + programArgs[k];
 
     // Input scripts and recordings are checked before anything starts, so a typo is a usage error.
     std::string error, text;
-    const auto& p = out.options.platform;
+    const auto &p = out.options.platform;
     if (!p.inputScript.empty()) {
         std::vector<platform::headless::ScriptEvent> events;
-        if (!platform::readFile(p.inputScript, text)) return usageError(mode, "cannot read the input script " + p.inputScript);
-        if (!platform::headless::parseInputScript(text, p.inputScript, events, error)) return usageError(mode, error);
+        if (!platform::readFile(p.inputScript, text))
+            return usageError(mode, "cannot read the input script " + p.inputScript);
+        if (!platform::headless::parseInputScript(text, p.inputScript, events, error))
+            return usageError(mode, error);
     }
     if (!p.replayFile.empty()) {
         platform::Replay replay;
-        if (!replay.load(p.replayFile, error)) return usageError(mode, error);
+        if (!replay.load(p.replayFile, error))
+            return usageError(mode, error);
     }
     if (!p.recordFile.empty() && p.recordFile == p.replayFile)
         return usageError(mode, "--record and --replay name the same file");
     return -1;
 }
 
-int finishRun(const host::RunResult& result, const std::string& what) {
+int finishRun(const host::RunResult &result, const std::string &what) {
     if (result.errorCode == 0 && !result.startupProblem.empty()) {
         std::fprintf(stderr, "zorvane: cannot run %s: %s\n", what.c_str(), result.startupProblem.c_str());
         return kExitFailed;
@@ -113,7 +129,7 @@ int finishRun(const host::RunResult& result, const std::string& what) {
     return result.exitCode();
 }
 
-int runImage(std::vector<uint8_t> image, RunArguments& args) {
+int runImage(std::vector<uint8_t> image, RunArguments &args) {
     args.options.fullScreenByDefault = false;
     host::Host host(host::fixHostPaths(), args.options);
     auto source = host::imageSource(std::move(image));
@@ -126,16 +142,20 @@ compiler::CompileOptions compileOptions() {
     return options;
 }
 
-void printCompileError(const compiler::CompileResult& r, const std::string& source) {
+void printCompileError(const compiler::CompileResult &r, const std::string &source) {
     std::string file = r.file.empty() ? source : r.file;
-    if (r.line > 0) std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), r.line, r.message.c_str());
-    else std::fprintf(stderr, "%s: %s\n", file.c_str(), r.message.c_str());
+    if (r.line > 0)
+        std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), r.line, r.message.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), r.message.c_str());
 }
 
-int modeRun(int argc, char** argv) {
+int modeRun(int argc, char **argv) {
     RunArguments args;
-    if (int code = parseRunArguments("run", argc, argv, args); code >= 0) return code;
-    if (args.help) return app::printUsage("run");
+    if (int code = parseRunArguments("run", argc, argv, args); code >= 0)
+        return code;
+    if (args.help)
+        return app::printUsage("run");
     compiler::CompileResult compiled = compiler::compileFile(args.program, compileOptions());
     if (!compiled.ok) {
         printCompileError(compiled, args.program);
@@ -144,10 +164,12 @@ int modeRun(int argc, char** argv) {
     return runImage(std::move(compiled.image), args);
 }
 
-int modeExec(int argc, char** argv) {
+int modeExec(int argc, char **argv) {
     RunArguments args;
-    if (int code = parseRunArguments("exec", argc, argv, args); code >= 0) return code;
-    if (args.help) return app::printUsage("exec");
+    if (int code = parseRunArguments("exec", argc, argv, args); code >= 0)
+        return code;
+    if (args.help)
+        return app::printUsage("exec");
     std::string bytes;
     if (!platform::readFile(args.program, bytes)) {
         std::fprintf(stderr, "zorvane: cannot read %s\n", args.program.c_str());
@@ -156,13 +178,15 @@ int modeExec(int argc, char** argv) {
     return runImage(std::vector<uint8_t>(bytes.begin(), bytes.end()), args);
 }
 
-int modeCompile(int argc, char** argv) {
+int modeCompile(int argc, char **argv) {
     std::string source, output;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--help" || a == "-h") return app::printUsage("compile");
+        if (a == "--help" || a == "-h")
+            return app::printUsage("compile");
         if (a == "-o") {
-            if (i + 1 >= argc || !*argv[i + 1]) return usageError("compile", "-o needs a file name");
+            if (i + 1 >= argc || !*argv[i + 1])
+                return usageError("compile", "-o needs a file name");
             output = argv[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError("compile", "unknown option '" + a + "'");
@@ -172,13 +196,17 @@ int modeCompile(int argc, char** argv) {
             return usageError("compile", "one source file at a time");
         }
     }
-    if (source.empty()) return usageError("compile", "which source file? (zorvane compile FILE [-o IMAGE])");
+    if (source.empty())
+        return usageError("compile", "which source file? (zorvane compile FILE [-o IMAGE])");
     if (output.empty()) {
         size_t dot = source.find_last_of('.');
         size_t slash = source.find_last_of('/');
-        output = (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot) : source) + ".img";
+        output =
+            (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot) : source) +
+            ".img";
     }
-    if (output == source) return usageError("compile", "the image would overwrite the source file");
+    if (output == source)
+        return usageError("compile", "the image would overwrite the source file");
     compiler::CompileResult compiled = compiler::compileFileTo(source, output, compileOptions());
     if (!compiled.ok) {
         printCompileError(compiled, source);
@@ -187,25 +215,27 @@ int modeCompile(int argc, char** argv) {
     return kExitOk;
 }
 
-int notYet(const std::string& mode, int argc, char** argv) {
+int notYet(const std::string &mode, int argc, char **argv) {
     for (int i = 0; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) return app::printUsage(mode);
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h"))
+            return app::printUsage(mode);
     std::fprintf(stderr, "zorvane %s: not available in this version yet.\n", mode.c_str());
     return kExitUsage;
 }
 
 // A standalone game: everything on the command line belongs to the game.
-int standaloneRun(int argc, char** argv, const std::string& executable) {
+int standaloneRun(int argc, char **argv, const std::string &executable) {
     host::RunOptions options;
-    for (int i = 1; i < argc; ++i) options.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        options.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
     host::Host host(host::fixHostPaths(), options);
     auto source = host::payloadSource(executable);
     return finishRun(host.run(*source), executable);
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     std::string executable = platform::executablePath();
     builder::PayloadReader probe;
     if (probe.read(executable) == builder::PayloadReader::Status::Ok) {
@@ -217,14 +247,19 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     std::string mode = argv[1];
-    if (mode == "--help" || mode == "-h") return app::printUsage("");
+    if (mode == "--help" || mode == "-h")
+        return app::printUsage("");
     if (mode == "--version") {
         std::printf("zorvane %s\n", app::kVersion);
         return kExitOk;
     }
-    if (mode == "run") return modeRun(argc - 2, argv + 2);
-    if (mode == "exec") return modeExec(argc - 2, argv + 2);
-    if (mode == "compile") return modeCompile(argc - 2, argv + 2);
-    if (mode == "build" || mode == "edit" || mode == "help") return notYet(mode, argc - 2, argv + 2);
+    if (mode == "run")
+        return modeRun(argc - 2, argv + 2);
+    if (mode == "exec")
+        return modeExec(argc - 2, argv + 2);
+    if (mode == "compile")
+        return modeCompile(argc - 2, argv + 2);
+    if (mode == "build" || mode == "edit" || mode == "help")
+        return notYet(mode, argc - 2, argv + 2);
     return usageError("", "unknown mode '" + mode + "'");
 }

@@ -2,11 +2,11 @@
 
 namespace app {
 
-const char* const kVersion = "0.1.0";
+const char *const kVersion = "0.1.0";
 
 namespace {
 
-constexpr const char* kOverview = R"(Usage: zorvane MODE [arguments]
+constexpr const char *kOverview = R"(Usage: zorvane MODE [arguments]
 
 Modes:
   run FILE.qxa [options]      compile a program in memory and run it
@@ -22,7 +22,7 @@ Modes:
 Exit codes: 0 the program ended normally, 1 a compile or runtime error, 2 a usage error.
 )";
 
-constexpr const char* kRunOptions = R"(
+constexpr const char *kRunOptions = R"(
 Options:
   --headless          no window: input from a script, frames to files, messages to stderr
                       (the default when there is no display)
@@ -37,9 +37,9 @@ Options:
   -- ARGS...          the rest is the program's command line
 )";
 
-}  // namespace
+} // namespace
 
-int printUsage(const std::string& mode, std::FILE* out) {
+int printUsage(const std::string &mode, std::FILE *out) {
     if (mode.empty()) {
         std::fputs(kOverview, out);
     } else if (mode == "run") {
@@ -66,4 +66,4 @@ int printUsage(const std::string& mode, std::FILE* out) {
     return 0;
 }
 
-}  // namespace app
+} // namespace app

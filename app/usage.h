@@ -6,9 +6,9 @@
 
 namespace app {
 
-extern const char* const kVersion;
+extern const char *const kVersion;
 
 // Prints the help of a mode ("" = the overview) and returns exit code 0.
-int printUsage(const std::string& mode, std::FILE* out = stdout);
+int printUsage(const std::string &mode, std::FILE *out = stdout);
 
-}  // namespace app
+} // namespace app

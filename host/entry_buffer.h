@@ -9,7 +9,7 @@
 namespace host {
 
 class EntryBuffer {
-public:
+  public:
     static constexpr size_t kInitialCapacity = 256;
 
     EntryBuffer() : bytes_(kInitialCapacity, 0) {}
@@ -33,9 +33,9 @@ public:
     // The byte after the text (always 0).
     char terminator() const { return bytes_[length_]; }
 
-private:
+  private:
     std::vector<char> bytes_;
     size_t length_ = 0;
 };
 
-}  // namespace host
+} // namespace host

@@ -16,75 +16,84 @@ constexpr int kFirstSystemError = 10000;
 constexpr size_t kMaxRuntimeTestBoxText = 10230;
 
 std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
-void printLine(const std::string& line) {
+void printLine(const std::string &line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
 }
 
-void changeDirectory(const std::string& path) {
+void changeDirectory(const std::string &path) {
     std::error_code ec;
-    if (!path.empty()) std::filesystem::current_path(path, ec);
+    if (!path.empty())
+        std::filesystem::current_path(path, ec);
 }
 
-}  // namespace
+} // namespace
 
 Host::Host(HostPaths paths, RunOptions options)
-    : paths_(std::move(paths)),
-      options_(std::move(options)),
-      log_(paths_.executableFolder + "/" + kLogFile),
-      state_(paths_.configFolder, [this](const std::string& text) { warn(text); }),
+    : paths_(std::move(paths)), options_(std::move(options)), log_(paths_.executableFolder + "/" + kLogFile),
+      state_(paths_.configFolder, [this](const std::string &text) { warn(text); }),
       frameBuffer_(platform::kScreenWidth * platform::kScreenHeight, 0) {}
 
 Host::~Host() = default;
 
-void Host::warn(const std::string& text) {
+void Host::warn(const std::string &text) {
     warnings_.push_back(text);
     std::fprintf(stderr, "zorvane: warning: %s\n", text.c_str());
 }
 
 void Host::requestQuit() {
-    if (platform_) platform_->postQuit();
-    if (machine_) machine_->quitPosted = true;
+    if (platform_)
+        platform_->postQuit();
+    if (machine_)
+        machine_->quitPosted = true;
 }
 
 void Host::loadErrorTexts() {
     // Development runs show the interface language's texts; a standalone game keeps "ERROR k".
-    if (!machine_) return;
+    if (!machine_)
+        return;
     vm::resetErrorTexts(*machine_);
-    if (machine_->standaloneRun) return;
+    if (machine_->standaloneRun)
+        return;
     std::string words = paths_.executableFolder + "/LANG/" + upper(settings_.textLanguage) + "/WORDS.TXT";
     platform::ProfileFile file(words);
-    if (file.load() != platform::ProfileFile::LoadStatus::Ok) return;
+    if (file.load() != platform::ProfileFile::LoadStatus::Ok)
+        return;
     std::vector<std::pair<int, std::string>> texts;
     for (int slot = 0; slot < 200; ++slot) {
         std::string key = std::to_string(slot);
-        if (file.has("ERRORS", key)) texts.emplace_back(slot, file.get("ERRORS", key));
+        if (file.has("ERRORS", key))
+            texts.emplace_back(slot, file.get("ERRORS", key));
     }
-    if (!texts.empty()) vm::setErrorTexts(*machine_, texts);
+    if (!texts.empty())
+        vm::setErrorTexts(*machine_, texts);
 }
 
-bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) {
+bool Host::startUp(ProgramSource &source, RunResult &result, int &shutdownFrom) {
     step("keep command line");
     step("register window class");
 
     step("fix paths");
-    if (paths_.temporaryFolder.empty()) paths_.temporaryFolder = paths_.startDirectory;
+    if (paths_.temporaryFolder.empty())
+        paths_.temporaryFolder = paths_.startDirectory;
     platform::makeFolders(paths_.temporaryFolder);
     changeDirectory(paths_.startDirectory);
 
     step("read settings");
     std::vector<std::string> settingsWarnings;
     settings_ = readSettings(paths_, settingsWarnings);
-    for (const auto& w : settingsWarnings) warn(w);
+    for (const auto &w : settingsWarnings)
+        warn(w);
     log_.setEnabled(settings_.debugMode);
 
     step("fill error texts");
     machine_ = vm::createMachine();
-    vm::Machine& m = *machine_;
+    vm::Machine &m = *machine_;
     m.standaloneRun = source.standalone();
     m.commandLine = options_.commandLine;
     m.executablePath = paths_.executablePath;
@@ -92,7 +101,8 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
     m.logPath = log_.path();
     m.debugMode = settings_.debugMode;
     m.runtimeTestMode = settings_.runtimeTest;
-    if (m.debugMode) m.traceInstruction = [this](int position, int code) { log_.trace(position, code); };
+    if (m.debugMode)
+        m.traceInstruction = [this](int position, int code) { log_.trace(position, code); };
     loadErrorTexts();
 
     step("create window");
@@ -132,7 +142,7 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
     }
 
     step("start input");
-    for (auto& start : hooks_.startInput) {
+    for (auto &start : hooks_.startInput) {
         if (!start(*this)) {
             m.errorCode = kSystemErrorNoInput;
             shutdownFrom = 2;
@@ -140,9 +150,11 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
         }
     }
     step("start sound");
-    for (auto& start : hooks_.startSound) start(*this);
+    for (auto &start : hooks_.startSound)
+        start(*this);
     step("allocate 3d store");
-    for (auto& allocate : hooks_.allocate3dStore) allocate(*this);
+    for (auto &allocate : hooks_.allocate3dStore)
+        allocate(*this);
 
     step("load program");
     LoadOutcome outcome = source.load(m, paths_, why);
@@ -154,7 +166,7 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
     programLoaded_ = true;
 
     step("set up display");
-    for (auto& setUp : hooks_.setUpDisplay) {
+    for (auto &setUp : hooks_.setUpDisplay) {
         int code = setUp(*this);
         if (code != 0) {
             m.errorCode = code;
@@ -168,31 +180,36 @@ bool Host::startUp(ProgramSource& source, RunResult& result, int& shutdownFrom) 
     return true;
 }
 
-void Host::shutDown(int fromStep, ProgramSource& source, RunResult& result) {
-    vm::Machine* m = machine_.get();
+void Host::shutDown(int fromStep, ProgramSource &source, RunResult &result) {
+    vm::Machine *m = machine_.get();
     if (fromStep <= 1) {
         step("release payload");
         source.release();
         step("release program resources");
-        for (auto& release : hooks_.releaseProgramResources) release(*this);
+        for (auto &release : hooks_.releaseProgramResources)
+            release(*this);
         entry_.clear();
         step("unload program");
-        if (m) vm::unloadProgram(*m);
+        if (m)
+            vm::unloadProgram(*m);
         programLoaded_ = false;
         step("change to run directory");
         changeDirectory(paths_.runDirectory);
     }
     if (fromStep <= 2) {
         step("release devices");
-        for (auto& release : hooks_.releaseDevices) release(*this);
+        for (auto &release : hooks_.releaseDevices)
+            release(*this);
         // A start-up that failed after extracting or loading still cleans up after itself.
         source.release();
-        if (m && programLoaded_) vm::unloadProgram(*m);
+        if (m && programLoaded_)
+            vm::unloadProgram(*m);
         programLoaded_ = false;
     }
     if (fromStep <= 3) {
         step("report");
-        if (m && m->debugMode) log_.flushTrace();
+        if (m && m->debugMode)
+            log_.flushTrace();
         if (m && m->errorCode > 0) {
             result.errorCode = m->errorCode;
             result.warning = m->warning;
@@ -205,19 +222,23 @@ void Host::shutDown(int fromStep, ProgramSource& source, RunResult& result) {
             }
             if (platform_) {
                 // A box goes away with the window: the terminal keeps the message too.
-                if (platform_->messageBox(caption, text, platform::MessageIcon::Error)) printLine(result.message);
+                if (platform_->messageBox(caption, text, platform::MessageIcon::Error))
+                    printLine(result.message);
             } else {
                 printLine(result.message);
             }
         }
         if (exitMessage_.registered) {
-            if (platform_) platform_->messageBox(exitMessage_.caption, exitMessage_.text, platform::MessageIcon::None);
-            else printLine(exitMessage_.caption + ": " + exitMessage_.text);
+            if (platform_)
+                platform_->messageBox(exitMessage_.caption, exitMessage_.text, platform::MessageIcon::None);
+            else
+                printLine(exitMessage_.caption + ": " + exitMessage_.text);
         }
     }
     if (fromStep <= 4) {
         step("destroy window");
-        if (console_) console_->finish();
+        if (console_)
+            console_->finish();
         if (m) {
             m->platform = nullptr;
             m->console = nullptr;
@@ -230,16 +251,18 @@ void Host::shutDown(int fromStep, ProgramSource& source, RunResult& result) {
         std::remove(paths_.waveWorkFile.c_str());
     }
     step("free error texts");
-    if (m) vm::resetErrorTexts(*m);
+    if (m)
+        vm::resetErrorTexts(*m);
 }
 
-RunResult Host::run(ProgramSource& source) {
+RunResult Host::run(ProgramSource &source) {
     RunResult result;
     steps_.clear();
     int shutdownFrom = 1;
-    if (startUp(source, result, shutdownFrom)) runLoop();
+    if (startUp(source, result, shutdownFrom))
+        runLoop();
     shutDown(shutdownFrom, source, result);
     return result;
 }
 
-}  // namespace host
+} // namespace host

@@ -36,37 +36,38 @@
 namespace host {
 
 class Host;
-using HostStep = std::function<void(Host&)>;
+using HostStep = std::function<void(Host &)>;
 
 struct HostHooks {
-    std::vector<std::function<bool(Host&)>> startInput;  // any false: system error 10007
+    std::vector<std::function<bool(Host &)>> startInput; // any false: system error 10007
     std::vector<HostStep> startSound;
     std::vector<HostStep> allocate3dStore;
-    std::vector<std::function<int(Host&)>> setUpDisplay;  // 0, or the system error 10003..10005
+    std::vector<std::function<int(Host &)>> setUpDisplay; // 0, or the system error 10003..10005
     std::vector<HostStep> pollInput;                      // every run loop turn
     std::vector<HostStep> frameStart;                     // before the slice
     std::vector<HostStep> frameEnd;                       // after pacing, before presentation
-    std::vector<std::function<void(Host&, bool active)>> activation;
-    std::vector<HostStep> windowChanged;                  // moved or resized: show the frame again
-    std::vector<HostStep> releaseProgramResources;        // shutdown step 1, family by family
-    std::vector<HostStep> releaseDevices;                 // shutdown step 2; harmless when repeated
+    std::vector<std::function<void(Host &, bool active)>> activation;
+    std::vector<HostStep> windowChanged;           // moved or resized: show the frame again
+    std::vector<HostStep> releaseProgramResources; // shutdown step 1, family by family
+    std::vector<HostStep> releaseDevices;          // shutdown step 2; harmless when repeated
 };
 
 struct RunOptions {
     platform::PlatformOptions platform;
-    uint64_t maxFrames = 0;        // 0: until the program ends
-    std::string consoleFile;       // empty: stdout
-    std::string commandLine;       // what the program's command-line function returns
-    bool fullScreenByDefault = true;  // false for development runs: a window unless asked otherwise
+    uint64_t maxFrames = 0;          // 0: until the program ends
+    std::string consoleFile;         // empty: stdout
+    std::string commandLine;         // what the program's command-line function returns
+    bool fullScreenByDefault = true; // false for development runs: a window unless asked otherwise
     // Replaces createPlatform (tests inject their own back-end options here).
-    std::function<std::unique_ptr<platform::Platform>(const platform::PlatformOptions&, std::string&)> platformFactory;
+    std::function<std::unique_ptr<platform::Platform>(const platform::PlatformOptions &, std::string &)>
+        platformFactory;
 };
 
 struct RunResult {
     int errorCode = 0;
     bool warning = false;
-    std::string message;  // the composed error message when errorCode > 0
-    std::string startupProblem;  // why nothing ran (unreadable executable, image not loadable ...)
+    std::string message;        // the composed error message when errorCode > 0
+    std::string startupProblem; // why nothing ran (unreadable executable, image not loadable ...)
     int exitCode() const { return errorCode > 0 ? 1 : 0; }
 };
 
@@ -77,29 +78,29 @@ struct ExitMessage {
 };
 
 class Host {
-public:
+  public:
     Host(HostPaths paths, RunOptions options);
     ~Host();
 
     // Runs a program from start-up to shutdown.
-    RunResult run(ProgramSource& source);
+    RunResult run(ProgramSource &source);
 
-    HostHooks& hooks() { return hooks_; }
-    const std::vector<std::string>& steps() const { return steps_; }
+    HostHooks &hooks() { return hooks_; }
+    const std::vector<std::string> &steps() const { return steps_; }
 
     // State other families use while running.
-    vm::Machine& machine() { return *machine_; }
-    platform::Platform* platform() { return platform_.get(); }
-    const HostPaths& paths() const { return paths_; }
-    const Settings& settings() const { return settings_; }
-    LogFile& log() { return log_; }
-    StateStore& state() { return state_; }
-    EntryBuffer& entryBuffer() { return entry_; }
-    ExitMessage& exitMessage() { return exitMessage_; }
-    std::vector<uint32_t>& frameBuffer() { return frameBuffer_; }
+    vm::Machine &machine() { return *machine_; }
+    platform::Platform *platform() { return platform_.get(); }
+    const HostPaths &paths() const { return paths_; }
+    const Settings &settings() const { return settings_; }
+    LogFile &log() { return log_; }
+    StateStore &state() { return state_; }
+    EntryBuffer &entryBuffer() { return entry_; }
+    ExitMessage &exitMessage() { return exitMessage_; }
+    std::vector<uint32_t> &frameBuffer() { return frameBuffer_; }
     int anyClick() const { return anyClick_; }
     bool framedWindow() const { return framedWindow_; }
-    const std::vector<std::string>& warnings() const { return warnings_; }
+    const std::vector<std::string> &warnings() const { return warnings_; }
 
     // Requests the end of the program: the run loop ends after the current frame.
     void requestQuit();
@@ -108,15 +109,15 @@ public:
     // Blocks while Escape, F11 or F12 is down (at most a few seconds), then drains the queue.
     void waitForBreakKeysReleased();
     // The window procedure: what one event does.
-    void handleEvent(const platform::Event& event);
+    void handleEvent(const platform::Event &event);
 
-private:
-    void step(const char* name) { steps_.emplace_back(name); }
-    bool startUp(ProgramSource& source, RunResult& result, int& shutdownFrom);
+  private:
+    void step(const char *name) { steps_.emplace_back(name); }
+    bool startUp(ProgramSource &source, RunResult &result, int &shutdownFrom);
     void runLoop();
     void runFrame();
-    void shutDown(int fromStep, ProgramSource& source, RunResult& result);
-    void warn(const std::string& text);
+    void shutDown(int fromStep, ProgramSource &source, RunResult &result);
+    void warn(const std::string &text);
     void drainEvents(bool skipBreakKeys);
     void loadErrorTexts();
 
@@ -141,9 +142,9 @@ private:
     int pumpCounter_ = 0;
 };
 
-constexpr const char* kErrorCaption = "Error In Program";
-constexpr const char* kRuntimeTestCaptionPrefix = "ERRORINFO: ";
+constexpr const char *kErrorCaption = "Error In Program";
+constexpr const char *kRuntimeTestCaptionPrefix = "ERRORINFO: ";
 constexpr int kSystemErrorNoWindow = 10002;
 constexpr int kSystemErrorNoInput = 10007;
 
-}  // namespace host
+} // namespace host

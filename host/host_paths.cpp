@@ -4,8 +4,8 @@
 
 namespace host {
 
-HostPaths hostPathsFor(const std::string& startDirectory, const std::string& executablePath,
-                       const std::string& temporaryFolder, const std::string& configFolder) {
+HostPaths hostPathsFor(const std::string &startDirectory, const std::string &executablePath,
+                       const std::string &temporaryFolder, const std::string &configFolder) {
     HostPaths p;
     p.startDirectory = startDirectory;
     p.executablePath = executablePath;
@@ -22,9 +22,9 @@ HostPaths hostPathsFor(const std::string& startDirectory, const std::string& exe
 HostPaths fixHostPaths() {
     std::string temporary = platform::temporaryFolder();
     // Without a private temporary folder the work files fall back to the start directory's.
-    if (temporary.empty()) temporary = platform::currentDirectory();
-    return hostPathsFor(platform::currentDirectory(), platform::executablePath(), temporary,
-                        platform::configFolder());
+    if (temporary.empty())
+        temporary = platform::currentDirectory();
+    return hostPathsFor(platform::currentDirectory(), platform::executablePath(), temporary, platform::configFolder());
 }
 
-}  // namespace host
+} // namespace host

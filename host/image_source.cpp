@@ -7,10 +7,10 @@ namespace host {
 namespace {
 
 class ImageSource final : public ProgramSource {
-public:
+  public:
     explicit ImageSource(std::vector<uint8_t> image) : image_(std::move(image)) {}
-    bool open(const HostPaths&, std::string&) override { return true; }
-    LoadOutcome load(vm::Machine& m, const HostPaths&, std::string& why) override {
+    bool open(const HostPaths &, std::string &) override { return true; }
+    LoadOutcome load(vm::Machine &m, const HostPaths &, std::string &why) override {
         if (image_.empty()) {
             why = "the program is empty";
             return LoadOutcome::NoProgram;
@@ -20,14 +20,14 @@ public:
     void release() override {}
     bool standalone() const override { return false; }
 
-private:
+  private:
     std::vector<uint8_t> image_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<ProgramSource> imageSource(std::vector<uint8_t> image) {
     return std::make_unique<ImageSource>(std::move(image));
 }
 
-}  // namespace host
+} // namespace host

@@ -19,32 +19,32 @@
 
 namespace host {
 
-constexpr const char* kErrorLogSection = "ERRORLOG";
-constexpr const char* kTraceSection = "ZORVANELOOPMIDDLE";
+constexpr const char *kErrorLogSection = "ERRORLOG";
+constexpr const char *kTraceSection = "ZORVANELOOPMIDDLE";
 
 class LogFile {
-public:
+  public:
     explicit LogFile(std::string path) : path_(std::move(path)) {}
 
-    const std::string& path() const { return path_; }
+    const std::string &path() const { return path_; }
     void setEnabled(bool debugMode) { enabled_ = debugMode; }
     bool enabled() const { return enabled_; }
 
     // `when` is a UTC time; 0 = now.
-    void logRuntimeError(const std::string& message, std::time_t when = 0);
-    void logEngineError(const std::string& text, std::time_t when = 0);
+    void logRuntimeError(const std::string &message, std::time_t when = 0);
+    void logEngineError(const std::string &text, std::time_t when = 0);
     void trace(int position, int code);
     // Writes collected trace entries; true when there was nothing to write or the write succeeded.
     bool flushTrace();
 
-    static std::string errorKey(const char* kind, std::time_t when);
+    static std::string errorKey(const char *kind, std::time_t when);
 
-private:
-    void write(const std::string& section, const std::string& key, const std::string& value);
+  private:
+    void write(const std::string &section, const std::string &key, const std::string &value);
     std::string path_;
     bool enabled_ = false;
     std::map<int, int> pendingTrace_;
     std::map<int, int> writtenTrace_;
 };
 
-}  // namespace host
+} // namespace host

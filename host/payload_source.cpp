@@ -8,15 +8,15 @@ namespace host {
 namespace {
 
 class PayloadSource final : public ProgramSource {
-public:
+  public:
     explicit PayloadSource(std::string executablePath) : executablePath_(std::move(executablePath)) {}
 
-    bool open(const HostPaths& paths, std::string& why) override {
+    bool open(const HostPaths &paths, std::string &why) override {
         reader_.setTemporaryFolder(paths.temporaryFolder);
         return reader_.read(executablePath_, &why) == builder::PayloadReader::Status::Ok;
     }
 
-    LoadOutcome load(vm::Machine& m, const HostPaths&, std::string& why) override {
+    LoadOutcome load(vm::Machine &m, const HostPaths &, std::string &why) override {
         if (reader_.entries().empty()) {
             why = "the game holds no program";
             return LoadOutcome::NoProgram;
@@ -31,17 +31,17 @@ public:
 
     void release() override { reader_.release(); }
     bool standalone() const override { return true; }
-    builder::PayloadReader* payload() override { return &reader_; }
+    builder::PayloadReader *payload() override { return &reader_; }
 
-private:
+  private:
     std::string executablePath_;
     builder::PayloadReader reader_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<ProgramSource> payloadSource(std::string executablePath) {
     return std::make_unique<PayloadSource>(std::move(executablePath));
 }
 
-}  // namespace host
+} // namespace host

@@ -17,10 +17,10 @@ bool isBreakKey(int scanCode) {
     return scanCode == platform::kScanEscape || scanCode == platform::kScanF11 || scanCode == platform::kScanF12;
 }
 
-}  // namespace
+} // namespace
 
-void Host::handleEvent(const platform::Event& event) {
-    vm::Machine& m = *machine_;
+void Host::handleEvent(const platform::Event &event) {
+    vm::Machine &m = *machine_;
     // Every message first clears the last key: it holds a character only until the next message.
     m.lastKey = 0;
     using platform::EventType;
@@ -30,32 +30,39 @@ void Host::handleEvent(const platform::Event& event) {
         break;
     case EventType::Moved:
     case EventType::Resized:
-        for (auto& changed : hooks_.windowChanged) changed(*this);
+        for (auto &changed : hooks_.windowChanged)
+            changed(*this);
         break;
     case EventType::FocusGained:
-        for (auto& activation : hooks_.activation) activation(*this, true);
+        for (auto &activation : hooks_.activation)
+            activation(*this, true);
         m.windowActive = true;
         break;
     case EventType::FocusLost:
         // A framed window keeps running in the background; full screen pauses until it is back.
         if (!framedWindow_) {
-            for (auto& activation : hooks_.activation) activation(*this, false);
+            for (auto &activation : hooks_.activation)
+                activation(*this, false);
             m.windowActive = false;
         }
         break;
     case EventType::KeyDown:
-        if (event.a == platform::kScanEscape && m.escapeQuits) requestQuit();
+        if (event.a == platform::kScanEscape && m.escapeQuits)
+            requestQuit();
         break;
     case EventType::Character:
         m.lastKey = event.a & 0xFF;
         entry_.append(static_cast<char>(event.a));
         break;
     case EventType::MouseDown:
-        if (event.a == 1) anyClick_ = 1;
-        if (event.a == 2) anyClick_ = 2;
+        if (event.a == 1)
+            anyClick_ = 1;
+        if (event.a == 2)
+            anyClick_ = 2;
         break;
     case EventType::MouseUp:
-        if (event.a == 1 || event.a == 2) anyClick_ = 0;
+        if (event.a == 1 || event.a == 2)
+            anyClick_ = 0;
         break;
     default:
         break;
@@ -65,13 +72,15 @@ void Host::handleEvent(const platform::Event& event) {
 void Host::drainEvents(bool skipBreakKeys) {
     platform::Event event;
     while (platform_->pollEvent(event)) {
-        if (skipBreakKeys && event.type == platform::EventType::KeyDown && isBreakKey(event.a)) continue;
+        if (skipBreakKeys && event.type == platform::EventType::KeyDown && isBreakKey(event.a))
+            continue;
         handleEvent(event);
     }
 }
 
 void Host::pumpThrottled() {
-    if (++pumpCounter_ < kPumpEvery) return;
+    if (++pumpCounter_ < kPumpEvery)
+        return;
     pumpCounter_ = 0;
     drainEvents(false);
 }
@@ -84,24 +93,26 @@ void Host::waitForBreakKeysReleased() {
         bool held = platform_->keyDown(platform::kScanEscape) || platform_->keyDown(platform::kScanF11) ||
                     platform_->keyDown(platform::kScanF12);
         uint32_t now = platform_->millis();
-        if (!held || now - start > kBreakKeyWaitLimitMs) break;
+        if (!held || now - start > kBreakKeyWaitLimitMs)
+            break;
         platform_->waitUntil(now + kBreakKeyPollMs);
     }
     drainEvents(true);
 }
 
 void Host::runLoop() {
-    vm::Machine& m = *machine_;
+    vm::Machine &m = *machine_;
     step("run loop");
     vm::resetForRun(m);
     anyClick_ = 0;
-    (void)kInitialMouseX;  // the input family sets its mouse state to 320, 240 through its run start hook
+    (void)kInitialMouseX; // the input family sets its mouse state to 320, 240 through its run start hook
     (void)kInitialMouseY;
     pumpThrottled();
     waitForBreakKeysReleased();
     lastFrameMs_ = platform_->millis();
     for (;;) {
-        for (auto& poll : hooks_.pollInput) poll(*this);
+        for (auto &poll : hooks_.pollInput)
+            poll(*this);
         if (platform_->quitPosted() || m.quitPosted) {
             waitForBreakKeysReleased();
             break;
@@ -116,19 +127,24 @@ void Host::runLoop() {
 }
 
 void Host::runFrame() {
-    vm::Machine& m = *machine_;
-    for (auto& start : hooks_.frameStart) start(*this);
+    vm::Machine &m = *machine_;
+    for (auto &start : hooks_.frameStart)
+        start(*this);
     vm::runSlice(m);
-    if (m.debugMode) log_.flushTrace();
+    if (m.debugMode)
+        log_.flushTrace();
     // Frame pacing: at least the frame interval between presented frames.
     uint32_t due = lastFrameMs_ + static_cast<uint32_t>(m.frameIntervalMs > 0 ? m.frameIntervalMs : 0);
-    if (static_cast<int32_t>(due - platform_->millis()) > 0) platform_->waitUntil(due);
+    if (static_cast<int32_t>(due - platform_->millis()) > 0)
+        platform_->waitUntil(due);
     lastFrameMs_ = platform_->millis();
-    for (auto& end : hooks_.frameEnd) end(*this);
+    for (auto &end : hooks_.frameEnd)
+        end(*this);
     // While a full-screen window is inactive nothing new is drawn; the last frame is shown again,
     // which also keeps scripted input (scheduled by frame) moving in a headless run.
     platform_->present(frameBuffer_.data());
-    if (options_.maxFrames && platform_->framesPresented() >= options_.maxFrames) requestQuit();
+    if (options_.maxFrames && platform_->framesPresented() >= options_.maxFrames)
+        requestQuit();
 }
 
-}  // namespace host
+} // namespace host

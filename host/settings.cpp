@@ -10,18 +10,18 @@ namespace {
 
 struct SettingsFile {
     platform::ProfileFile file;
-    explicit SettingsFile(const std::string& folder, std::vector<std::string>& warnings)
+    explicit SettingsFile(const std::string &folder, std::vector<std::string> &warnings)
         : file(folder + "/" + kSettingsFile) {
         if (file.load() == platform::ProfileFile::LoadStatus::Unreadable)
             warnings.push_back("cannot read " + file.path() + "; using the default settings");
     }
-    std::string get(const char* key, const char* fallback) const { return file.get(kSettingsSection, key, fallback); }
-    bool flag(const char* key) const { return get(key, "0") == "1"; }
+    std::string get(const char *key, const char *fallback) const { return file.get(kSettingsSection, key, fallback); }
+    bool flag(const char *key) const { return get(key, "0") == "1"; }
 };
 
-}  // namespace
+} // namespace
 
-Settings readSettings(const HostPaths& paths, std::vector<std::string>& warnings) {
+Settings readSettings(const HostPaths &paths, std::vector<std::string> &warnings) {
     Settings s;
     SettingsFile installed(paths.executableFolder, warnings);
     // Read twice only when the start directory is another folder: one warning per file.
@@ -41,7 +41,8 @@ Settings readSettings(const HostPaths& paths, std::vector<std::string>& warnings
     std::string editor = installed.get("EXTERNALEDITOR", "");
     if (!editor.empty()) {
         std::string full = paths.executableFolder + "/" + editor;
-        if (std::filesystem::is_regular_file(full, ec)) s.externalEditor = full;
+        if (std::filesystem::is_regular_file(full, ec))
+            s.externalEditor = full;
     }
     if (installed.flag("DEBUGMODE")) {
         startFresh();
@@ -62,4 +63,4 @@ Settings readSettings(const HostPaths& paths, std::vector<std::string>& warnings
     return s;
 }
 
-}  // namespace host
+} // namespace host

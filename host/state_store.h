@@ -11,25 +11,25 @@
 
 namespace host {
 
-constexpr const char* kStateSection = "ZorvaneStateData";
-constexpr const char* kStateFile = "win.ini";
+constexpr const char *kStateSection = "ZorvaneStateData";
+constexpr const char *kStateFile = "win.ini";
 
 class StateStore {
-public:
-    explicit StateStore(std::string configFolder, std::function<void(const std::string&)> warn = {});
+  public:
+    explicit StateStore(std::string configFolder, std::function<void(const std::string &)> warn = {});
 
     // A key's value; the built-in defaults ("BEST3DDEPTH" "16", others "") unless `fallback` is given.
-    std::string get(const std::string& key) const;
-    std::string get(const std::string& key, const std::string& fallback) const;
-    bool set(const std::string& key, const std::string& value);
-    const std::string& path() const { return path_; }
+    std::string get(const std::string &key) const;
+    std::string get(const std::string &key, const std::string &fallback) const;
+    bool set(const std::string &key, const std::string &value);
+    const std::string &path() const { return path_; }
 
-private:
+  private:
     std::string folder_;
     std::string path_;
-    std::function<void(const std::string&)> warn_;
+    std::function<void(const std::string &)> warn_;
     mutable bool readWarned_ = false;
     bool writeWarned_ = false;
 };
 
-}  // namespace host
+} // namespace host

@@ -2,24 +2,28 @@
 
 namespace host {
 
-TranscriptConsole::~TranscriptConsole() { finish(); }
+TranscriptConsole::~TranscriptConsole() {
+    finish();
+}
 
-bool TranscriptConsole::openFile(const std::string& path, std::string& error) {
+bool TranscriptConsole::openFile(const std::string &path, std::string &error) {
     path_ = path;
     file_ = std::fopen((path + ".zvtmp").c_str(), "wb");
-    if (!file_) error = "cannot write the console transcript " + path;
+    if (!file_)
+        error = "cannot write the console transcript " + path;
     return file_ != nullptr;
 }
 
-void TranscriptConsole::emit(const std::string& bytes) {
-    std::FILE* out = file_ ? file_ : stdout;
+void TranscriptConsole::emit(const std::string &bytes) {
+    std::FILE *out = file_ ? file_ : stdout;
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fflush(out);
 }
 
-void TranscriptConsole::print(const std::string& text, bool stayOnLine, bool, bool) {
+void TranscriptConsole::print(const std::string &text, bool stayOnLine, bool, bool) {
     size_t x = static_cast<size_t>(cursorX_);
-    if (line_.size() < x) line_.resize(x, ' ');
+    if (line_.size() < x)
+        line_.resize(x, ' ');
     line_.replace(x, std::min(text.size(), line_.size() - x), text);
     cursorX_ = static_cast<int>(x + text.size());
     if (!stayOnLine) {
@@ -30,18 +34,24 @@ void TranscriptConsole::print(const std::string& text, bool stayOnLine, bool, bo
 }
 
 void TranscriptConsole::erase(int startX, int length) {
-    if (startX < 0 || length <= 0 || static_cast<size_t>(startX) >= line_.size()) return;
+    if (startX < 0 || length <= 0 || static_cast<size_t>(startX) >= line_.size())
+        return;
     size_t end = std::min(line_.size(), static_cast<size_t>(startX) + static_cast<size_t>(length));
-    if (end == line_.size()) line_.resize(static_cast<size_t>(startX));
-    else line_.replace(static_cast<size_t>(startX), end - startX, end - startX, ' ');
+    if (end == line_.size())
+        line_.resize(static_cast<size_t>(startX));
+    else
+        line_.replace(static_cast<size_t>(startX), end - startX, end - startX, ' ');
 }
 
 bool TranscriptConsole::finish() {
-    if (finished_) return true;
+    if (finished_)
+        return true;
     finished_ = true;
-    if (!line_.empty()) emit(line_);
+    if (!line_.empty())
+        emit(line_);
     line_.clear();
-    if (!file_) return true;
+    if (!file_)
+        return true;
     bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
     std::string temporary = path_ + ".zvtmp";
@@ -52,4 +62,4 @@ bool TranscriptConsole::finish() {
     return true;
 }
 
-}  // namespace host
+} // namespace host

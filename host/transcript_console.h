@@ -17,27 +17,27 @@
 namespace host {
 
 class TranscriptConsole final : public vm::Console {
-public:
-    TranscriptConsole() = default;  // stdout
+  public:
+    TranscriptConsole() = default; // stdout
     ~TranscriptConsole() override;
 
     // Starts a file transcript; false with a reason when the file cannot be created.
-    bool openFile(const std::string& path, std::string& error);
+    bool openFile(const std::string &path, std::string &error);
     // Writes the unfinished line and puts the file in place.
     bool finish();
 
-    void print(const std::string& text, bool stayOnLine, bool opaque, bool wrap) override;
+    void print(const std::string &text, bool stayOnLine, bool opaque, bool wrap) override;
     void erase(int startX, int length) override;
     int cursorX() const override { return cursorX_; }
     void setCursorX(int x) override { cursorX_ = x < 0 ? 0 : x; }
 
-private:
-    void emit(const std::string& bytes);
+  private:
+    void emit(const std::string &bytes);
     std::string line_;
     int cursorX_ = 0;
-    std::FILE* file_ = nullptr;
+    std::FILE *file_ = nullptr;
     std::string path_;
     bool finished_ = false;
 };
 
-}  // namespace host
+} // namespace host

@@ -12,7 +12,7 @@
 namespace platform {
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual std::string name() const = 0;
     virtual bool headless() const = 0;
@@ -23,18 +23,18 @@ public:
     virtual void waitUntilMicros(uint64_t deadline) = 0;
 
     // The next raw event; `framesPresented` lets a script schedule events by frame.
-    virtual bool nextEvent(Event& event, uint64_t framesPresented) = 0;
+    virtual bool nextEvent(Event &event, uint64_t framesPresented) = 0;
 
     // `frameNumber` counts from 1.
-    virtual void present(const uint32_t* pixels, uint64_t frameNumber) = 0;
+    virtual void present(const uint32_t *pixels, uint64_t frameNumber) = 0;
 
-    virtual bool setClipboardText(const std::string& text) = 0;
+    virtual bool setClipboardText(const std::string &text) = 0;
     virtual std::string clipboardText() = 0;
-    virtual bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
-    virtual void setTitle(const std::string& title) = 0;
+    virtual bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) = 0;
+    virtual void setTitle(const std::string &title) = 0;
 };
 
 // Writes a message box's texts to stderr: the form every back-end uses when no box can be shown.
-void messageToStderr(const std::string& caption, const std::string& text);
+void messageToStderr(const std::string &caption, const std::string &text);
 
-}  // namespace platform
+} // namespace platform

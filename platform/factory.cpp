@@ -10,7 +10,7 @@
 namespace platform {
 namespace {
 
-std::unique_ptr<Backend> createHeadless(const PlatformOptions& options, std::string& error) {
+std::unique_ptr<Backend> createHeadless(const PlatformOptions &options, std::string &error) {
     std::vector<headless::ScriptEvent> script;
     if (!options.inputScript.empty()) {
         std::string text;
@@ -18,7 +18,8 @@ std::unique_ptr<Backend> createHeadless(const PlatformOptions& options, std::str
             error = "cannot read the input script " + options.inputScript;
             return nullptr;
         }
-        if (!headless::parseInputScript(text, options.inputScript, script, error)) return nullptr;
+        if (!headless::parseInputScript(text, options.inputScript, script, error))
+            return nullptr;
     }
     if (!options.dumpFramesDir.empty() && !makeFolders(options.dumpFramesDir)) {
         error = "cannot create the frame folder " + options.dumpFramesDir;
@@ -28,55 +29,61 @@ std::unique_ptr<Backend> createHeadless(const PlatformOptions& options, std::str
 }
 
 struct BackendEntry {
-    const char* name;
-    bool (*available)(const PlatformOptions&);
-    std::unique_ptr<Backend> (*create)(const PlatformOptions&, std::string&);
+    const char *name;
+    bool (*available)(const PlatformOptions &);
+    std::unique_ptr<Backend> (*create)(const PlatformOptions &, std::string &);
 };
 
 // A window when one was not ruled out and a display exists (or a video driver was named, as tests
 // do with SDL's offscreen driver); headless otherwise.
 constexpr BackendEntry kBackends[] = {
     {"sdl",
-     [](const PlatformOptions& o) {
-         const char* driver = std::getenv("SDL_VIDEODRIVER");
+     [](const PlatformOptions &o) {
+         const char *driver = std::getenv("SDL_VIDEODRIVER");
          // Scripted input and saved frames belong to headless runs, so either one implies it.
-         if (o.headless || !o.inputScript.empty() || !o.dumpFramesDir.empty()) return false;
+         if (o.headless || !o.inputScript.empty() || !o.dumpFramesDir.empty())
+             return false;
          return displayAvailable() || (driver && *driver);
      },
      sdl::createSdlBackend},
-    {"headless", [](const PlatformOptions&) { return true; }, createHeadless},
+    {"headless", [](const PlatformOptions &) { return true; }, createHeadless},
 };
 
-}  // namespace
+} // namespace
 
 bool displayAvailable() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char *x11 = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-std::unique_ptr<Platform> createPlatform(const PlatformOptions& options, std::string& error) {
+std::unique_ptr<Platform> createPlatform(const PlatformOptions &options, std::string &error) {
     std::unique_ptr<Backend> backend;
-    for (const auto& entry : kBackends) {
-        if (!entry.available(options)) continue;
+    for (const auto &entry : kBackends) {
+        if (!entry.available(options))
+            continue;
         backend = entry.create(options, error);
-        if (backend || &entry == &kBackends[std::size(kBackends) - 1]) break;
+        if (backend || &entry == &kBackends[std::size(kBackends) - 1])
+            break;
         messageToStderr("zorvane", error + "; running headless");
         error.clear();
     }
-    if (!backend) return nullptr;
+    if (!backend)
+        return nullptr;
     std::unique_ptr<Recorder> recorder;
     std::unique_ptr<Replay> replay;
     if (!options.replayFile.empty()) {
         replay = std::make_unique<Replay>();
-        if (!replay->load(options.replayFile, error)) return nullptr;
+        if (!replay->load(options.replayFile, error))
+            return nullptr;
     }
     if (!options.recordFile.empty()) {
         recorder = std::make_unique<Recorder>();
-        if (!recorder->open(options.recordFile, error)) return nullptr;
+        if (!recorder->open(options.recordFile, error))
+            return nullptr;
     }
     error.clear();
     return std::make_unique<Session>(std::move(backend), std::move(recorder), std::move(replay));
 }
 
-}  // namespace platform
+} // namespace platform

@@ -4,40 +4,45 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>     // open flags for the temporary file
-#include <sys/stat.h>  // mkdir, stat
-#include <unistd.h>    // write, fsync, getuid, readlink
+#include <fcntl.h>    // open flags for the temporary file
+#include <sys/stat.h> // mkdir, stat
+#include <unistd.h>   // write, fsync, getuid, readlink
 
 namespace platform {
 
-bool readFile(const std::string& path, std::string& contents) {
+bool readFile(const std::string &path, std::string &contents) {
     contents.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
     char buffer[65536];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) contents.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        contents.append(buffer, got);
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* error) {
+bool writeFileAtomically(const std::string &path, const std::string &contents, std::string *error) {
     // A fixed name beside the target: the rename stays on one file system, and a stale temporary
     // file from a crashed run is simply replaced.
     const std::string temporary = path + ".zvtmp";
-    auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + " " + temporary + ": " + std::strerror(errno);
+    auto fail = [&](const char *what) {
+        if (error)
+            *error = std::string(what) + " " + temporary + ": " + std::strerror(errno);
         return false;
     };
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return fail("cannot create");
-    const char* data = contents.data();
+    if (fd < 0)
+        return fail("cannot create");
+    const char *data = contents.data();
     size_t left = contents.size();
     while (left > 0) {
         ssize_t n = ::write(fd, data, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             int saved = errno;
             ::close(fd);
             ::unlink(temporary.c_str());
@@ -64,44 +69,53 @@ bool writeFileAtomically(const std::string& path, const std::string& contents, s
         int saved = errno;
         ::unlink(temporary.c_str());
         errno = saved;
-        if (error) *error = "cannot replace " + path + ": " + std::strerror(errno);
+        if (error)
+            *error = "cannot replace " + path + ": " + std::strerror(errno);
         return false;
     }
     return true;
 }
 
 std::string configFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/') return std::string(xdg) + "/zorvane";
-    const char* home = std::getenv("HOME");
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/')
+        return std::string(xdg) + "/zorvane";
+    const char *home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.config/zorvane";
 }
 
-bool makeFolders(const std::string& path) {
-    if (path.empty()) return false;
+bool makeFolders(const std::string &path) {
+    if (path.empty())
+        return false;
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
     size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) return false;
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash)))
+        return false;
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
 std::string temporaryFolder() {
-    const char* tmp = std::getenv("TMPDIR");
+    const char *tmp = std::getenv("TMPDIR");
     std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
     std::string folder = base + "/zorvane-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
     struct stat st {};
     // Refuse a folder someone else planted: the extracted program and media must stay ours.
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
     return folder;
 }
 
 std::string executablePath() {
     char buffer[4096];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     buffer[n] = 0;
     return buffer;
 }
@@ -111,11 +125,13 @@ std::string currentDirectory() {
     return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
 }
 
-std::string folderOf(const std::string& path) {
+std::string folderOf(const std::string &path) {
     size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
-}  // namespace platform
+} // namespace platform

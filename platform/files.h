@@ -7,12 +7,12 @@
 namespace platform {
 
 // Reads a whole file. False when it cannot be opened or read.
-bool readFile(const std::string& path, std::string& contents);
+bool readFile(const std::string &path, std::string &contents);
 
 // Writes `contents` to `path` without ever truncating or losing the old file: the bytes go to a
 // temporary file beside it, which is flushed and then renamed over the target. On failure the old
 // file is untouched, the temporary file is removed and `error` says why.
-bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* error = nullptr);
+bool writeFileAtomically(const std::string &path, const std::string &contents, std::string *error = nullptr);
 
 // The user's configuration folder: $XDG_CONFIG_HOME/zorvane, default ~/.config/zorvane (not created).
 std::string configFolder();
@@ -22,7 +22,7 @@ std::string configFolder();
 std::string temporaryFolder();
 
 // Creates a folder and its parents; true when it exists afterwards.
-bool makeFolders(const std::string& path);
+bool makeFolders(const std::string &path);
 
 // The full path of the running executable.
 std::string executablePath();
@@ -31,6 +31,6 @@ std::string executablePath();
 std::string currentDirectory();
 
 // Folder part of a path, without the trailing slash ("." when there is none).
-std::string folderOf(const std::string& path);
+std::string folderOf(const std::string &path);
 
-}  // namespace platform
+} // namespace platform

@@ -12,21 +12,21 @@ namespace platform {
 
 // What the context reports about the renderer behind it.
 struct GlDeviceInfo {
-    std::string renderer;     // GL_RENDERER, e.g. the GPU's name or the software rasteriser's
-    std::string vendor;       // GL_VENDOR
-    std::string version;      // GL_VERSION
-    bool software = false;    // a software rasteriser (llvmpipe, softpipe, swrast)
+    std::string renderer;         // GL_RENDERER, e.g. the GPU's name or the software rasteriser's
+    std::string vendor;           // GL_VENDOR
+    std::string version;          // GL_VERSION
+    bool software = false;        // a software rasteriser (llvmpipe, softpipe, swrast)
     uint64_t textureMemory = 0;   // bytes usable by textures (measured where the driver says, else estimated)
     uint64_t offscreenMemory = 0; // bytes usable by off-screen surfaces
     bool anisotropicFiltering = false;
-    bool compressedTextures = false;   // DXT1..DXT5 (S3TC)
+    bool compressedTextures = false; // DXT1..DXT5 (S3TC)
     bool mirroredRepeat = false;
 };
 
 class GlDevice {
-public:
+  public:
     virtual ~GlDevice() = default;
-    virtual const GlDeviceInfo& info() const = 0;
+    virtual const GlDeviceInfo &info() const = 0;
     // Clears the depth buffer to 1.0 (and nothing else) on the context's framebuffer.
     virtual void clearDepth() = 0;
 };
@@ -35,7 +35,7 @@ public:
 // costs 100 ms or more on the software rasteriser. Returns nullptr, with the reason in `error`,
 // when no context can be had (the display then runs 2D only). `preferOffscreen` picks SDL's
 // offscreen driver when SDL's video is not started yet (headless runs).
-std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string& error);
+std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &error);
 
 // A display mode of the real display.
 struct ScreenMode {
@@ -48,4 +48,4 @@ struct ScreenMode {
 // dummy drivers, or SDL's video not started).
 std::vector<ScreenMode> realDisplayModes();
 
-}  // namespace platform
+} // namespace platform

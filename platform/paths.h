@@ -17,22 +17,22 @@
 namespace platform {
 
 class PathMapper {
-public:
+  public:
     PathMapper();
 
-    void setDriveRoot(const std::string& folder) { driveRoot_ = folder; }
-    void setDrive(char letter, const std::string& folder);
+    void setDriveRoot(const std::string &folder) { driveRoot_ = folder; }
+    void setDrive(char letter, const std::string &folder);
     std::string driveFolder(char letter) const;
 
     // Maps `path` (relative ones against `currentDir`, a host path) to a host path.
-    std::string map(const std::string& path, const std::string& currentDir) const;
+    std::string map(const std::string &path, const std::string &currentDir) const;
 
-private:
+  private:
     std::string driveRoot_;
     std::map<char, std::string> drives_;
 };
 
 // The entry of `folder` whose name equals `name` without regard to case; empty when none.
-std::string findCaseInsensitive(const std::string& folder, const std::string& name);
+std::string findCaseInsensitive(const std::string &folder, const std::string &name);
 
-}  // namespace platform
+} // namespace platform

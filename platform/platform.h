@@ -33,18 +33,18 @@ constexpr int kScreenHeight = 480;
 // One input or window event, in the order the user caused them.
 enum class EventType : uint8_t {
     None,
-    Quit,         // the window was closed (or the script/replay asked for it)
-    KeyDown,      // a = scan code
-    KeyUp,        // a = scan code
-    Character,    // a = the character's byte (Latin-1; Return 13, Backspace 8, Tab 9, Escape 27)
-    MouseMove,    // a, b = position in logical screen pixels
-    MouseDown,    // a = button: 1 left, 2 right, 3 middle
-    MouseUp,      // a = button
-    MouseWheel,   // a = wheel steps, positive away from the user
-    FocusGained,  //
-    FocusLost,    //
-    Moved,        // a, b = window left, top
-    Resized,      // a, b = client width, height
+    Quit,        // the window was closed (or the script/replay asked for it)
+    KeyDown,     // a = scan code
+    KeyUp,       // a = scan code
+    Character,   // a = the character's byte (Latin-1; Return 13, Backspace 8, Tab 9, Escape 27)
+    MouseMove,   // a, b = position in logical screen pixels
+    MouseDown,   // a = button: 1 left, 2 right, 3 middle
+    MouseUp,     // a = button
+    MouseWheel,  // a = wheel steps, positive away from the user
+    FocusGained, //
+    FocusLost,   //
+    Moved,       // a, b = window left, top
+    Resized,     // a, b = client width, height
 };
 
 struct Event {
@@ -53,9 +53,9 @@ struct Event {
     int b = 0;
 };
 
-const char* eventTypeName(EventType type);
+const char *eventTypeName(EventType type);
 // Parses the names eventTypeName() gives ("keydown", "char", ...); None when unknown.
-EventType eventTypeFromName(const std::string& name);
+EventType eventTypeFromName(const std::string &name);
 
 enum class MessageIcon : uint8_t { None, Error, Information };
 
@@ -65,7 +65,7 @@ struct LocalTime {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // "sdl" or "headless".
@@ -92,13 +92,14 @@ public:
             return t;
         }
         const std::time_t now = std::time(nullptr);
-        const std::tm* parts = std::localtime(&now);
-        if (parts == nullptr) return LocalTime{};
+        const std::tm *parts = std::localtime(&now);
+        if (parts == nullptr)
+            return LocalTime{};
         return {parts->tm_year + 1900, parts->tm_mon + 1, parts->tm_mday, parts->tm_hour, parts->tm_min, parts->tm_sec};
     }
 
     // Takes the next waiting event, if any; key and mouse state follow the events taken.
-    virtual bool pollEvent(Event& event) = 0;
+    virtual bool pollEvent(Event &event) = 0;
 
     // Asynchronous key state by system scan code (fed from the events taken, never from SDL's array).
     virtual bool keyDown(int scanCode) = 0;
@@ -111,37 +112,37 @@ public:
     virtual void postQuit() = 0;
     virtual bool quitPosted() const = 0;
 
-    virtual bool setClipboardText(const std::string& text) = 0;
+    virtual bool setClipboardText(const std::string &text) = 0;
     virtual std::string clipboardText() = 0;
 
     // Shows a frame of kScreenWidth x kScreenHeight pixels, 0x00RRGGBB each, row after row.
-    virtual void present(const uint32_t* pixels) = 0;
+    virtual void present(const uint32_t *pixels) = 0;
     virtual uint64_t framesPresented() const = 0;
 
     // A message box; never blocks when there is no display (the text goes to stderr then).
     // True when a box was shown, false when the text went to stderr.
-    virtual bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
+    virtual bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) = 0;
 
     // The window title (the executable's path in a standalone run).
-    virtual void setTitle(const std::string& title) = 0;
+    virtual void setTitle(const std::string &title) = 0;
 };
 
 struct PlatformOptions {
-    bool headless = false;        // false: SDL when a display exists, otherwise headless
-    bool realtime = false;        // headless only: the wall clock instead of the virtual clock
-    bool fullScreen = false;      // SDL: full screen instead of a window
-    bool coverScreen = false;     // SDL: a window that covers the whole screen (maximised)
+    bool headless = false;    // false: SDL when a display exists, otherwise headless
+    bool realtime = false;    // headless only: the wall clock instead of the virtual clock
+    bool fullScreen = false;  // SDL: full screen instead of a window
+    bool coverScreen = false; // SDL: a window that covers the whole screen (maximised)
     std::string title = "Zorvane";
-    std::string inputScript;      // headless: the input script file
-    std::string dumpFramesDir;    // headless: a PNG per presented frame goes here
-    std::string recordFile;       // record every event and clock reading to this file
-    std::string replayFile;       // replay events and clock readings from this file
+    std::string inputScript;   // headless: the input script file
+    std::string dumpFramesDir; // headless: a PNG per presented frame goes here
+    std::string recordFile;    // record every event and clock reading to this file
+    std::string replayFile;    // replay events and clock readings from this file
 };
 
 // Creates the back-end the options ask for. On failure returns nullptr and explains in `error`.
-std::unique_ptr<Platform> createPlatform(const PlatformOptions& options, std::string& error);
+std::unique_ptr<Platform> createPlatform(const PlatformOptions &options, std::string &error);
 
 // True when a display server is reachable (X11 or Wayland).
 bool displayAvailable();
 
-}  // namespace platform
+} // namespace platform

@@ -17,7 +17,7 @@ namespace platform {
 constexpr size_t kMaxProfileValue = 255;
 
 class ProfileFile {
-public:
+  public:
     enum class LoadStatus { Ok, Missing, Unreadable };
 
     explicit ProfileFile(std::string path) : path_(std::move(path)) {}
@@ -25,29 +25,29 @@ public:
     // Reads the file from disk, replacing what is held. Missing and unreadable files read as empty.
     LoadStatus load();
 
-    const std::string& path() const { return path_; }
-    std::string get(const std::string& section, const std::string& key, const std::string& fallback = "") const;
-    bool has(const std::string& section, const std::string& key) const;
+    const std::string &path() const { return path_; }
+    std::string get(const std::string &section, const std::string &key, const std::string &fallback = "") const;
+    bool has(const std::string &section, const std::string &key) const;
     std::vector<std::string> sections() const;
-    std::vector<std::string> keys(const std::string& section) const;
+    std::vector<std::string> keys(const std::string &section) const;
 
     // Changes the held text only; save() writes it. Line breaks inside a value become blanks, so a
     // value can never inject lines into the file.
-    void set(const std::string& section, const std::string& key, const std::string& value);
-    bool remove(const std::string& section, const std::string& key);
-    void removeSection(const std::string& section);
+    void set(const std::string &section, const std::string &key, const std::string &value);
+    bool remove(const std::string &section, const std::string &key);
+    void removeSection(const std::string &section);
 
-    bool save(std::string* error = nullptr) const;
+    bool save(std::string *error = nullptr) const;
     std::string text() const;
 
-private:
+  private:
     struct Span {
-        size_t header = 0;  // line index of the section header
-        size_t end = 0;     // one past the section's last line
+        size_t header = 0; // line index of the section header
+        size_t end = 0;    // one past the section's last line
     };
-    bool findSection(const std::string& section, Span& span) const;
+    bool findSection(const std::string &section, Span &span) const;
     // Line index of the key inside the span, or npos.
-    size_t findKey(const Span& span, const std::string& key) const;
+    size_t findKey(const Span &span, const std::string &key) const;
 
     std::string path_;
     std::vector<std::string> lines_;
@@ -55,9 +55,9 @@ private:
 };
 
 // One-call forms, reading the file each time.
-std::string readProfileString(const std::string& path, const std::string& section, const std::string& key,
-                              const std::string& fallback = "");
-bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value, std::string* error = nullptr);
+std::string readProfileString(const std::string &path, const std::string &section, const std::string &key,
+                              const std::string &fallback = "");
+bool writeProfileString(const std::string &path, const std::string &section, const std::string &key,
+                        const std::string &value, std::string *error = nullptr);
 
-}  // namespace platform
+} // namespace platform

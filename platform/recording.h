@@ -19,49 +19,49 @@
 namespace platform {
 
 class Recorder {
-public:
+  public:
     ~Recorder();
     // Starts writing (to a temporary file beside `path`, renamed into place by finish()).
-    bool open(const std::string& path, std::string& error);
+    bool open(const std::string &path, std::string &error);
     void clock(uint32_t millis);
     void noEvent();
-    void event(const Event& event);
+    void event(const Event &event);
     // Flushes and renames the recording into place; also done by the destructor.
     bool finish();
 
-private:
+  private:
     void flushRun();
-    std::FILE* file_ = nullptr;
+    std::FILE *file_ = nullptr;
     std::string path_;
-    char runKind_ = 0;  // 'c' or 'n' while repeated entries are being counted
+    char runKind_ = 0; // 'c' or 'n' while repeated entries are being counted
     uint32_t runValue_ = 0;
     uint64_t runCount_ = 0;
 };
 
 class Replay {
-public:
+  public:
     // Reads the whole recording. False with a "file:line: message" error when it is malformed.
-    bool load(const std::string& path, std::string& error);
-    bool parse(const std::string& text, const std::string& fileName, std::string& error);
+    bool load(const std::string &path, std::string &error);
+    bool parse(const std::string &text, const std::string &fileName, std::string &error);
 
     // The next recorded clock reading; false when the recording holds no further readings before
     // its next event.
-    bool clock(uint32_t& millis);
+    bool clock(uint32_t &millis);
     // 1: an event was recorded here; 0: the poll found none; -1: nothing recorded any more.
-    int poll(Event& event);
+    int poll(Event &event);
     bool finished() const { return next_ >= entries_.size(); }
 
-private:
+  private:
     struct Entry {
-        char kind;  // 'c', 'n' or 'e'
+        char kind; // 'c', 'n' or 'e'
         uint32_t value = 0;
         uint64_t count = 1;
         Event event;
     };
     std::vector<Entry> entries_;
     size_t next_ = 0;
-    uint64_t usedOfNext_ = 0;  // repetitions of entries_[next_] already consumed
+    uint64_t usedOfNext_ = 0; // repetitions of entries_[next_] already consumed
     void consume();
 };
 
-}  // namespace platform
+} // namespace platform

@@ -6,7 +6,8 @@ Session::Session(std::unique_ptr<Backend> backend, std::unique_ptr<Recorder> rec
     : backend_(std::move(backend)), recorder_(std::move(recorder)), replay_(std::move(replay)) {}
 
 Session::~Session() {
-    if (recorder_) recorder_->finish();
+    if (recorder_)
+        recorder_->finish();
 }
 
 uint32_t Session::millis() {
@@ -26,7 +27,8 @@ uint32_t Session::millis() {
         now = static_cast<uint32_t>(backend_->clockMicros() / 1000);
     }
     lastMillis_ = now;
-    if (recorder_) recorder_->clock(now);
+    if (recorder_)
+        recorder_->clock(now);
     return now;
 }
 
@@ -34,36 +36,42 @@ void Session::waitUntil(uint32_t deadline) {
     if (replay_) {
         // The replayed clock already holds the recorded time; wait only as long as the recorded run did.
         uint32_t ahead = deadline > lastMillis_ ? deadline - lastMillis_ : 0;
-        if (ahead > 0) backend_->waitUntilMicros(backend_->clockMicros() + uint64_t(ahead) * 1000);
+        if (ahead > 0)
+            backend_->waitUntilMicros(backend_->clockMicros() + uint64_t(ahead) * 1000);
         return;
     }
     backend_->waitUntilMicros(uint64_t(deadline) * 1000);
 }
 
-bool Session::pollEvent(Event& event) {
+bool Session::pollEvent(Event &event) {
     bool got = false;
     if (replay_ && !replay_->finished()) {
         // The live back-end is still drained so the window stays responsive; only closing it counts.
         Event live;
         while (backend_->nextEvent(live, frames_))
-            if (live.type == EventType::Quit) quit_ = true;
+            if (live.type == EventType::Quit)
+                quit_ = true;
         got = replay_->poll(event) == 1;
     } else {
         got = backend_->nextEvent(event, frames_);
     }
     if (recorder_) {
-        if (got) recorder_->event(event);
-        else recorder_->noEvent();
+        if (got)
+            recorder_->event(event);
+        else
+            recorder_->noEvent();
     }
-    if (got) track(event);
+    if (got)
+        track(event);
     return got;
 }
 
-void Session::track(const Event& event) {
+void Session::track(const Event &event) {
     switch (event.type) {
     case EventType::KeyDown:
     case EventType::KeyUp:
-        if (event.a >= 0 && event.a < kKeyCount) keys_[event.a] = event.type == EventType::KeyDown;
+        if (event.a >= 0 && event.a < kKeyCount)
+            keys_[event.a] = event.type == EventType::KeyDown;
         break;
     case EventType::MouseMove:
         mouseX_ = event.a;
@@ -72,8 +80,10 @@ void Session::track(const Event& event) {
     case EventType::MouseDown:
     case EventType::MouseUp: {
         int bit = event.a == 1 ? 1 : event.a == 2 ? 2 : event.a == 3 ? 4 : 0;
-        if (event.type == EventType::MouseDown) buttons_ |= bit;
-        else buttons_ &= ~bit;
+        if (event.type == EventType::MouseDown)
+            buttons_ |= bit;
+        else
+            buttons_ &= ~bit;
         break;
     }
     case EventType::FocusLost:
@@ -86,4 +96,4 @@ void Session::track(const Event& event) {
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -12,7 +12,7 @@
 namespace platform {
 
 class Session final : public Platform {
-public:
+  public:
     Session(std::unique_ptr<Backend> backend, std::unique_ptr<Recorder> recorder, std::unique_ptr<Replay> replay);
     ~Session() override;
 
@@ -21,24 +21,24 @@ public:
     uint32_t millis() override;
     void addInstructions(uint64_t count) override { backend_->addInstructions(count); }
     void waitUntil(uint32_t deadline) override;
-    bool pollEvent(Event& event) override;
+    bool pollEvent(Event &event) override;
     bool keyDown(int scanCode) override { return scanCode >= 0 && scanCode < kKeyCount && keys_[scanCode]; }
     int mouseX() const override { return mouseX_; }
     int mouseY() const override { return mouseY_; }
     int mouseButtons() const override { return buttons_; }
     void postQuit() override { quit_ = true; }
     bool quitPosted() const override { return quit_; }
-    bool setClipboardText(const std::string& text) override { return backend_->setClipboardText(text); }
+    bool setClipboardText(const std::string &text) override { return backend_->setClipboardText(text); }
     std::string clipboardText() override { return backend_->clipboardText(); }
-    void present(const uint32_t* pixels) override { backend_->present(pixels, ++frames_); }
+    void present(const uint32_t *pixels) override { backend_->present(pixels, ++frames_); }
     uint64_t framesPresented() const override { return frames_; }
-    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override {
         return backend_->messageBox(caption, text, icon);
     }
-    void setTitle(const std::string& title) override { backend_->setTitle(title); }
+    void setTitle(const std::string &title) override { backend_->setTitle(title); }
 
-private:
-    void track(const Event& event);
+  private:
+    void track(const Event &event);
 
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<Recorder> recorder_;
@@ -56,4 +56,4 @@ private:
     uint32_t liveBaseMillis_ = 0;
 };
 
-}  // namespace platform
+} // namespace platform

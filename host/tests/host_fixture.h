@@ -17,10 +17,11 @@
 namespace host::testing {
 
 class HostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previousFolder_ = std::filesystem::current_path();
-        for (const char* sub : {"bin", "start", "tmp", "config"}) std::filesystem::create_directories(dir.file(sub));
+        for (const char *sub : {"bin", "start", "tmp", "config"})
+            std::filesystem::create_directories(dir.file(sub));
     }
     void TearDown() override { std::filesystem::current_path(previousFolder_); }
 
@@ -29,24 +30,25 @@ protected:
     }
 
     // Compiles a program (lines joined with CR LF); fails the test on a compile error.
-    std::vector<uint8_t> compile(const std::string& source) {
+    std::vector<uint8_t> compile(const std::string &source) {
         std::string path = dir.write("start/test.qxa", source);
         compiler::CompileResult r = compiler::compileFile(path);
         EXPECT_TRUE(r.ok) << r.file << ":" << r.line << ": " << r.message;
         return r.image;
     }
 
-    RunOptions headless(const std::string& script = "", uint64_t maxFrames = 200) {
+    RunOptions headless(const std::string &script = "", uint64_t maxFrames = 200) {
         RunOptions o;
         o.platform.headless = true;
-        if (!script.empty()) o.platform.inputScript = dir.write("start/input.txt", script);
+        if (!script.empty())
+            o.platform.inputScript = dir.write("start/input.txt", script);
         o.maxFrames = maxFrames;
         o.consoleFile = dir.file("start/console.txt");
         return o;
     }
 
     // Runs the program; stderr is captured into `stderrText`.
-    RunResult run(Host& host, std::vector<uint8_t> image) {
+    RunResult run(Host &host, std::vector<uint8_t> image) {
         auto source = imageSource(std::move(image));
         ::testing::internal::CaptureStderr();
         RunResult r = host.run(*source);
@@ -59,8 +61,8 @@ protected:
     platform::testing::TempFolder dir;
     std::string stderrText;
 
-private:
+  private:
     std::filesystem::path previousFolder_;
 };
 
-}  // namespace host::testing
+} // namespace host::testing

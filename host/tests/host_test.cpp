@@ -10,18 +10,21 @@ namespace {
 using testing::HostTest;
 
 const std::vector<std::string> kStartUp = {
-    "keep command line", "register window class", "fix paths", "read settings", "fill error texts",
-    "create window",     "set title",             "read payload", "start input", "start sound",
-    "allocate 3d store", "load program",          "set up display", "enter run loop", "run loop",
+    "keep command line", "register window class", "fix paths",   "read settings", "fill error texts",  "create window",
+    "set title",         "read payload",          "start input", "start sound",   "allocate 3d store", "load program",
+    "set up display",    "enter run loop",        "run loop",
 };
 const std::vector<std::string> kShutdownFromStep1 = {
-    "release payload", "release program resources", "unload program", "change to run directory",
+    "release payload",
+    "release program resources",
+    "unload program",
+    "change to run directory",
 };
 const std::vector<std::string> kShutdownFromStep2 = {
     "release devices", "report", "destroy window", "change to start directory", "free error texts",
 };
 
-std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string>& b) {
+std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string> &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -38,25 +41,31 @@ TEST_F(HostTest, ANormalRunTakesEveryStepInOrder) {
 
 TEST_F(HostTest, AFailedStartUpStepSkipsTheLaterOnesAndShutsDownFromStep2) {
     struct Case {
-        const char* name;
-        std::function<void(Host&)> breakIt;
+        const char *name;
+        std::function<void(Host &)> breakIt;
         std::vector<uint8_t> image;
-        const char* lastStartUpStep;
+        const char *lastStartUpStep;
         int errorCode;
     } cases[] = {
-        {"image not loadable", [](Host&) {}, {1, 2, 3}, "load program", 0},
-        {"no program", [](Host&) {}, {}, "load program", 0},
-        {"input fails", [](Host& h) { h.hooks().startInput.push_back([](Host&) { return false; }); }, {}, "start input",
+        {"image not loadable", [](Host &) {}, {1, 2, 3}, "load program", 0},
+        {"no program", [](Host &) {}, {}, "load program", 0},
+        {"input fails",
+         [](Host &h) { h.hooks().startInput.push_back([](Host &) { return false; }); },
+         {},
+         "start input",
          10007},
-        {"display fails", [](Host& h) { h.hooks().setUpDisplay.push_back([](Host&) { return 10004; }); }, {},
-         "set up display", 10004},
+        {"display fails",
+         [](Host &h) { h.hooks().setUpDisplay.push_back([](Host &) { return 10004; }); },
+         {},
+         "set up display",
+         10004},
     };
     std::vector<uint8_t> good = compile("print \"never\"\r\n");
-    for (auto& c : cases) {
+    for (auto &c : cases) {
         Host host(paths(), headless());
         c.breakIt(host);
         bool released = false;
-        host.hooks().releaseDevices.push_back([&](Host&) { released = true; });
+        host.hooks().releaseDevices.push_back([&](Host &) { released = true; });
         std::string name = c.name;
         RunResult r = run(host, c.errorCode ? good : c.image);
         std::vector<std::string> expected(kStartUp.begin(),
@@ -65,19 +74,19 @@ TEST_F(HostTest, AFailedStartUpStepSkipsTheLaterOnesAndShutsDownFromStep2) {
         EXPECT_TRUE(released) << name;
         EXPECT_EQ(r.errorCode, c.errorCode) << name;
         EXPECT_EQ(console(), "") << name;
-        if (c.errorCode) EXPECT_NE(stderrText.find("Error In Program: System Error"), std::string::npos) << stderrText;
-        else EXPECT_FALSE(r.startupProblem.empty()) << name;
+        if (c.errorCode)
+            EXPECT_NE(stderrText.find("Error In Program: System Error"), std::string::npos) << stderrText;
+        else
+            EXPECT_FALSE(r.startupProblem.empty()) << name;
     }
 }
 
 TEST_F(HostTest, TheErrorBoxComesBeforeTheExitMessage) {
     Host host(paths(), headless());
-    host.hooks().frameEnd.push_back([](Host& h) {
-        h.exitMessage() = ExitMessage{true, "Bye", "Thanks for playing"};
-    });
+    host.hooks().frameEnd.push_back([](Host &h) { h.exitMessage() = ExitMessage{true, "Bye", "Thanks for playing"}; });
     RunResult r = run(host, compile("print \"start\"\r\nx = 1 / 0\r\nprint \"not reached\"\r\n"));
     EXPECT_EQ(r.errorCode, 111);
-    EXPECT_TRUE(r.warning);  // outside a standalone run division by zero stops the program as a warning
+    EXPECT_TRUE(r.warning); // outside a standalone run division by zero stops the program as a warning
     EXPECT_EQ(r.exitCode(), 1);
     EXPECT_EQ(stderrText, "Error In Program: " + r.message + "\nBye: Thanks for playing\n");
     EXPECT_EQ(r.message.rfind("Runtime Warning : ", 0), 0u) << r.message;
@@ -96,7 +105,7 @@ TEST_F(HostTest, DebugModeLogsTheErrorAndTheTraceInTheExecutableFolder) {
     EXPECT_EQ(errors[0].rfind("RUNTIMEERROR ON ", 0), 0u) << errors[0];
     // Profile values lose their outer blanks when read, as on Windows.
     EXPECT_EQ(log.get("ERRORLOG", errors[0]) + " ", r.message);
-    EXPECT_NE(log.get("ZORVANELOOPMIDDLE", "PC0"), "");  // the first instruction was traced
+    EXPECT_NE(log.get("ZORVANELOOPMIDDLE", "PC0"), ""); // the first instruction was traced
 }
 
 TEST_F(HostTest, RuntimeTestModeShowsTheDumpWithTheMessageInTheCaption) {
@@ -105,7 +114,7 @@ TEST_F(HostTest, RuntimeTestModeShowsTheDumpWithTheMessageInTheCaption) {
     RunResult r = run(host, compile("dim a(5)\r\na(10) = 1\r\n"));
     ASSERT_EQ(r.errorCode, 102);
     EXPECT_EQ(stderrText.rfind("ERRORINFO: " + r.message + ": Line Number:2\nCommand Number:", 0), 0u) << stderrText;
-    EXPECT_EQ(host.platform(), nullptr);  // the window is gone after shutdown
+    EXPECT_EQ(host.platform(), nullptr); // the window is gone after shutdown
 }
 
 TEST_F(HostTest, EscapeEndsTheProgramOnlyWhileEscapeQuits) {
@@ -119,11 +128,11 @@ TEST_F(HostTest, EscapeEndsTheProgramOnlyWhileEscapeQuits) {
     }
     {
         Host host(paths(), headless("frame 5 keydown 1\nframe 6 keyup 1\n", 20));
-        host.hooks().frameStart.push_back([](Host& h) { h.machine().escapeQuits = false; });
+        host.hooks().frameStart.push_back([](Host &h) { h.machine().escapeQuits = false; });
         size_t frames = 0;
-        host.hooks().frameEnd.push_back([&](Host&) { ++frames; });
+        host.hooks().frameEnd.push_back([&](Host &) { ++frames; });
         run(host, image);
-        EXPECT_EQ(frames, 20u);  // ran until the frame limit
+        EXPECT_EQ(frames, 20u); // ran until the frame limit
     }
 }
 
@@ -137,16 +146,17 @@ TEST_F(HostTest, TheRunEndsEvenWhileABreakKeyStaysDown) {
 TEST_F(HostTest, TheWindowProcedure) {
     Host host(paths(), headless("", 0));
     std::vector<bool> activations;
-    host.hooks().activation.push_back([&](Host&, bool active) { activations.push_back(active); });
+    host.hooks().activation.push_back([&](Host &, bool active) { activations.push_back(active); });
     // Drive the window procedure from inside the run, then let the program end.
-    host.hooks().frameStart.push_back([&](Host& h) {
+    host.hooks().frameStart.push_back([&](Host &h) {
         using platform::Event;
         using platform::EventType;
-        vm::Machine& m = h.machine();
-        if (h.platform()->framesPresented() != 1) return;
+        vm::Machine &m = h.machine();
+        if (h.platform()->framesPresented() != 1)
+            return;
         h.handleEvent(Event{EventType::Character, 'A'});
         EXPECT_EQ(m.lastKey, 'A');
-        h.handleEvent(Event{EventType::MouseMove, 5, 6});  // any message clears the last key
+        h.handleEvent(Event{EventType::MouseMove, 5, 6}); // any message clears the last key
         EXPECT_EQ(m.lastKey, 0);
         h.handleEvent(Event{EventType::Character, 0xE9});
         EXPECT_EQ(h.entryBuffer().text(), "A\xE9");
@@ -170,10 +180,10 @@ TEST_F(HostTest, TheWindowProcedure) {
 
 TEST_F(HostTest, AFramedWindowKeepsRunningWithoutFocus) {
     RunOptions o = headless("frame 2 focuslost\n", 10);
-    o.fullScreenByDefault = false;  // a development run: a window
+    o.fullScreenByDefault = false; // a development run: a window
     Host host(paths(), o);
     int activations = 0;
-    host.hooks().activation.push_back([&](Host&, bool) { ++activations; });
+    host.hooks().activation.push_back([&](Host &, bool) { ++activations; });
     run(host, compile("do\r\nloop\r\n"));
     EXPECT_TRUE(host.framedWindow());
     EXPECT_EQ(activations, 0);
@@ -183,12 +193,13 @@ TEST_F(HostTest, AFramedWindowKeepsRunningWithoutFocus) {
 TEST(EntryBuffer, DoublesBeforeItRunsOutAndStaysZeroTerminated) {
     EntryBuffer buffer;
     struct Step {
-        size_t length;    // after appending up to this length
-        size_t capacity;  // expected room
+        size_t length;   // after appending up to this length
+        size_t capacity; // expected room
     } steps[] = {{1, 256}, {252, 256}, {253, 512}, {508, 512}, {509, 1024}};
     size_t length = 0;
-    for (const auto& s : steps) {
-        while (length < s.length) buffer.append(static_cast<char>('a' + length++ % 26));
+    for (const auto &s : steps) {
+        while (length < s.length)
+            buffer.append(static_cast<char>('a' + length++ % 26));
         EXPECT_EQ(buffer.capacity(), s.capacity) << "length " << s.length;
         EXPECT_EQ(buffer.terminator(), 0);
         EXPECT_EQ(buffer.length(), s.length);
@@ -198,5 +209,5 @@ TEST(EntryBuffer, DoublesBeforeItRunsOutAndStaysZeroTerminated) {
     EXPECT_EQ(buffer.text(), "");
 }
 
-}  // namespace
-}  // namespace host
+} // namespace
+} // namespace host

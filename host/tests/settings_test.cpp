@@ -24,7 +24,7 @@ struct Folders {
         return hostPathsFor(dir.file(startInBin ? "bin" : "start"), dir.file("bin/zorvane"), dir.file("tmp"),
                             dir.file("config"));
     }
-    Settings read(std::vector<std::string>* warnings = nullptr, bool startInBin = false) const {
+    Settings read(std::vector<std::string> *warnings = nullptr, bool startInBin = false) const {
         std::vector<std::string> ignored;
         return readSettings(paths(startInBin), warnings ? *warnings : ignored);
     }
@@ -46,11 +46,11 @@ TEST(Settings, DefaultsWithoutAFile) {
 
 TEST(Settings, FlagsAreOnOnlyForExactlyOne) {
     struct Case {
-        const char* value;
+        const char *value;
         bool on;
-    } cases[] = {{"1", true}, {" 1 ", true}, {"\" 1\"", false}, {"01", false}, {"yes", false},
-                 {"2", false}, {"", false},   {"1.0", false}};
-    for (const auto& c : cases) {
+    } cases[] = {{"1", true},    {" 1 ", true}, {"\" 1\"", false}, {"01", false},
+                 {"yes", false}, {"2", false},  {"", false},       {"1.0", false}};
+    for (const auto &c : cases) {
         Folders f;
         f.dir.write("bin/SETUP.INI", std::string("[settings]\r\ndebugmode=") + c.value + "\r\nWINDOWMODE=" + c.value +
                                          "\r\nBLITOVERDRAW=" + c.value + "\r\n");
@@ -69,9 +69,9 @@ TEST(Settings, DiagnosticModesComeFromTheirFoldersAndStartAFreshLogThere) {
     f.dir.write("bin/QX.LOG", "[ERRORLOG]\nold=entry\n");
     f.dir.write("start/QX.LOG", "[ERRORLOG]\nold=entry\n");
     Settings s = f.read();
-    EXPECT_TRUE(s.debugMode);     // executable folder
-    EXPECT_TRUE(s.traceMode);     // start directory
-    EXPECT_FALSE(s.runtimeTest);  // only the start directory's counts
+    EXPECT_TRUE(s.debugMode);    // executable folder
+    EXPECT_TRUE(s.traceMode);    // start directory
+    EXPECT_FALSE(s.runtimeTest); // only the start directory's counts
     EXPECT_EQ(s.textLanguage, "Deutsch");
     EXPECT_FALSE(std::filesystem::exists(f.dir.file("start/QX.LOG")));
     // Started elsewhere: the executable folder's stale log stays.
@@ -91,19 +91,19 @@ TEST(Settings, MalformedOrUnreadableFilesGiveDefaultsAndAWarning) {
     f.dir.write("bin/SETUP.INI", std::string("\x00\xff[SETTINGS\n=1\nDEBUGMODE\n[]\n", 24));
     std::vector<std::string> warnings;
     EXPECT_FALSE(f.read(&warnings).debugMode);
-    EXPECT_TRUE(warnings.empty());  // readable, merely odd
+    EXPECT_TRUE(warnings.empty()); // readable, merely odd
     std::filesystem::remove(f.dir.file("bin/SETUP.INI"));
-    std::filesystem::create_directory(f.dir.file("bin/SETUP.INI"));  // cannot be read as a file
+    std::filesystem::create_directory(f.dir.file("bin/SETUP.INI")); // cannot be read as a file
     Settings s = f.read(&warnings, true);
     EXPECT_TRUE(s.fullScreen);
-    ASSERT_EQ(warnings.size(), 1u);  // one warning, though both folders name the same file
+    ASSERT_EQ(warnings.size(), 1u); // one warning, though both folders name the same file
     EXPECT_NE(warnings[0].find("SETUP.INI"), std::string::npos);
 }
 
 TEST(StateStore, DefaultsWritesAndAFolderThatCannotBeWritten) {
     TempFolder dir;
     std::vector<std::string> warnings;
-    StateStore state(dir.file("config/zorvane"), [&](const std::string& w) { warnings.push_back(w); });
+    StateStore state(dir.file("config/zorvane"), [&](const std::string &w) { warnings.push_back(w); });
     EXPECT_EQ(state.get("BEST3DDEPTH"), "16");
     EXPECT_EQ(state.get("best3dcard"), "");
     EXPECT_TRUE(state.set("BEST3DCARD", "**ask**"));
@@ -112,7 +112,7 @@ TEST(StateStore, DefaultsWritesAndAFolderThatCannotBeWritten) {
 
     // A file where the folder should be: nothing can be remembered; said once, never a crash.
     dir.write("blocked", "x");
-    StateStore blocked(dir.file("blocked/zorvane"), [&](const std::string& w) { warnings.push_back(w); });
+    StateStore blocked(dir.file("blocked/zorvane"), [&](const std::string &w) { warnings.push_back(w); });
     EXPECT_FALSE(blocked.set("BEST3DCARD", "a"));
     EXPECT_FALSE(blocked.set("BEST3DCARD", "b"));
     EXPECT_EQ(blocked.get("BEST3DDEPTH"), "16");
@@ -128,13 +128,14 @@ TEST(LogFile, ErrorEntriesByMinuteAndTraceEntriesByPosition) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("QX.LOG")));
 
     log.setEnabled(true);
-    const std::time_t when = 1700000000;  // 14/11/2023 22:13 UTC
+    const std::time_t when = 1700000000; // 14/11/2023 22:13 UTC
     EXPECT_EQ(LogFile::errorKey("RUNTIMEERROR", when), "RUNTIMEERROR ON 14/11/2023 AT 22:13");
     log.logRuntimeError("first", when);
-    log.logRuntimeError("second", when + 30);  // same minute: one entry
+    log.logRuntimeError("second", when + 30); // same minute: one entry
     log.logEngineError("no device", when);
-    for (int position : {0, 3, 0, 7}) log.trace(position, 100 + position);
-    log.trace(3, 999);  // a position reached again with another code keeps the latest
+    for (int position : {0, 3, 0, 7})
+        log.trace(position, 100 + position);
+    log.trace(3, 999); // a position reached again with another code keeps the latest
     EXPECT_TRUE(log.flushTrace());
     platform::ProfileFile file(dir.file("QX.LOG"));
     file.load();
@@ -156,19 +157,19 @@ TEST(TranscriptConsole, PrintsLinesAsTheyStandOnScreen) {
         // An input entry: the cursor mark printed over and over at the entry's start, then erased.
         console.print("x=", true, false, true);
         int start = console.cursorX();
-        for (const char* shown : {"_", "1_", "12_", "1_", "14_"}) {
+        for (const char *shown : {"_", "1_", "12_", "1_", "14_"}) {
             console.erase(start, 3);
             console.setCursorX(start);
             console.print(shown, true, true, false);
         }
         console.setCursorX(start);
         console.print("14  ", false, true, false);
-        console.print("bytes \x01\xff", true, false, true);  // unfinished line: written at the end
-        EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));  // in place only when finished
+        console.print("bytes \x01\xff", true, false, true);         // unfinished line: written at the end
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt"))); // in place only when finished
     }
     EXPECT_EQ(dir.read("out.txt"), "plain\nab\nx=14  \nbytes \x01\xff");
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt.zvtmp")));
 }
 
-}  // namespace
-}  // namespace host
+} // namespace
+} // namespace host

@@ -16,20 +16,21 @@ namespace {
 using platform::ProcessResult;
 
 class ZorvaneCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (!std::filesystem::exists(binary_)) GTEST_SKIP() << binary_ << " is not built (build the zorvane target)";
+        if (!std::filesystem::exists(binary_))
+            GTEST_SKIP() << binary_ << " is not built (build the zorvane target)";
         std::filesystem::create_directories(dir.file("config"));
     }
     // The child keeps its state and temporary files in the test's folder; with no display and no
     // video driver named it runs headless even where no --headless can be given (a standalone game).
-    ProcessResult zorvane(std::vector<std::string> args, const std::string& program = "") {
+    ProcessResult zorvane(std::vector<std::string> args, const std::string &program = "") {
         args.insert(args.begin(), program.empty() ? binary_ : program);
         return platform::runProcess(args, dir.path(),
                                     {"XDG_CONFIG_HOME=" + dir.file("config"), "TMPDIR=" + dir.path(),
                                      "SDL_VIDEODRIVER=", "SDL_NO_SIGNAL_HANDLERS=1", "DISPLAY=", "WAYLAND_DISPLAY="});
     }
-    std::string source(const std::string& name, const std::string& text) { return dir.write(name, text); }
+    std::string source(const std::string &name, const std::string &text) { return dir.write(name, text); }
 
     platform::testing::TempFolder dir;
     const std::string binary_ = std::string(ZV_BIN_DIR) + "/zorvane";
@@ -37,8 +38,8 @@ protected:
 
 TEST_F(ZorvaneCommand, RunsAProgramHeadlessWithItsTranscriptAndFrames) {
     source("hello.qxa", "print \"Hello\"\r\nfor i = 1 to 3\r\nprint i\r\nnext i\r\nend\r\n");
-    ProcessResult r = zorvane({"run", "hello.qxa", "--headless", "--frames", "100", "--console", "out.txt",
-                               "--dump-frames", "frames"});
+    ProcessResult r = zorvane(
+        {"run", "hello.qxa", "--headless", "--frames", "100", "--console", "out.txt", "--dump-frames", "frames"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(dir.read("out.txt"), "Hello\n1\n2\n3\n");
     EXPECT_EQ(r.out, "");
@@ -104,17 +105,17 @@ TEST_F(ZorvaneCommand, ErrorsAndTheirExitCodes) {
         {{"edit"}, 2, "not available in this version yet"},
         {{"help"}, 2, "not available in this version yet"},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         ProcessResult r = zorvane(c.args);
         std::string shown = c.args.empty() ? "(none)" : c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
         EXPECT_EQ(r.exitCode, c.exitCode) << shown << "\n" << r.err;
         EXPECT_NE(r.err.find(c.inStderr), std::string::npos) << shown << "\n" << r.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.file("bad.img")));  // a failed compile writes nothing
+    EXPECT_FALSE(std::filesystem::exists(dir.file("bad.img"))); // a failed compile writes nothing
 }
 
 TEST_F(ZorvaneCommand, HelpAndVersion) {
-    for (const char* mode : {"run", "exec", "compile", "build", "edit", "help"}) {
+    for (const char *mode : {"run", "exec", "compile", "build", "edit", "help"}) {
         ProcessResult r = zorvane({mode, "--help"});
         EXPECT_EQ(r.exitCode, 0) << mode;
         EXPECT_NE(r.out.find(std::string("Usage: zorvane ") + mode), std::string::npos) << r.out;
@@ -152,23 +153,24 @@ TEST_F(ZorvaneCommand, AStandaloneGameRunsItsAppendedProgram) {
     EXPECT_EQ(r.out, "from the payload\nrun --headless\n");
     // The extracted program is deleted at shutdown.
     std::string temporary;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        if (entry.path().filename().string().rfind("zorvane-", 0) == 0) temporary = entry.path();
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.path().filename().string().rfind("zorvane-", 0) == 0)
+            temporary = entry.path();
     ASSERT_FALSE(temporary.empty());
     EXPECT_FALSE(std::filesystem::exists(temporary + "/_virtual.dat"));
 }
 
 TEST_F(ZorvaneCommand, AGameWithAnEmptyPayloadEndsAtOnce) {
-    builder::PayloadWriter writer;  // no program at all
+    builder::PayloadWriter writer; // no program at all
     std::string game = dir.file("empty-game");
     std::string why;
     ASSERT_TRUE(writer.write(binary_, game, &why)) << why;
     std::filesystem::permissions(game, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     ProcessResult r = zorvane({}, game);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.find("Error In Program"), std::string::npos) << r.err;  // no message box
+    EXPECT_EQ(r.err.find("Error In Program"), std::string::npos) << r.err; // no message box
     EXPECT_NE(r.err.find("no program"), std::string::npos) << r.err;
 }
 
-}  // namespace
-}  // namespace host
+} // namespace
+} // namespace host

@@ -12,7 +12,7 @@ uint64_t wallMicros() {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
-}  // namespace
+} // namespace
 
 HeadlessBackend::HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder)
     : realtime_(realtime), script_(std::move(script)), frameFolder_(std::move(frameFolder)) {
@@ -20,7 +20,8 @@ HeadlessBackend::HeadlessBackend(bool realtime, std::vector<ScriptEvent> script,
 }
 
 uint64_t HeadlessBackend::clockMicros() {
-    if (realtime_) return wallMicros() - startMicros_;
+    if (realtime_)
+        return wallMicros() - startMicros_;
     return ++virtualMicros_;
 }
 
@@ -32,21 +33,25 @@ void HeadlessBackend::addInstructions(uint64_t count) {
 
 void HeadlessBackend::waitUntilMicros(uint64_t deadline) {
     if (!realtime_) {
-        if (virtualMicros_ < deadline) virtualMicros_ = deadline;
+        if (virtualMicros_ < deadline)
+            virtualMicros_ = deadline;
         return;
     }
     uint64_t now = clockMicros();
-    if (deadline > now) std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
+    if (deadline > now)
+        std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
 }
 
-bool HeadlessBackend::nextEvent(Event& event, uint64_t framesPresented) {
-    if (nextScripted_ >= script_.size() || script_[nextScripted_].frame > framesPresented) return false;
+bool HeadlessBackend::nextEvent(Event &event, uint64_t framesPresented) {
+    if (nextScripted_ >= script_.size() || script_[nextScripted_].frame > framesPresented)
+        return false;
     event = script_[nextScripted_++].event;
     return true;
 }
 
-void HeadlessBackend::present(const uint32_t* pixels, uint64_t frameNumber) {
-    if (frameFolder_.empty() || !pixels) return;
+void HeadlessBackend::present(const uint32_t *pixels, uint64_t frameNumber) {
+    if (frameFolder_.empty() || !pixels)
+        return;
     char name[32];
     std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(frameNumber));
     std::string error;
@@ -57,14 +62,14 @@ void HeadlessBackend::present(const uint32_t* pixels, uint64_t frameNumber) {
     }
 }
 
-bool HeadlessBackend::setClipboardText(const std::string& text) {
+bool HeadlessBackend::setClipboardText(const std::string &text) {
     clipboard_ = text;
     return true;
 }
 
-bool HeadlessBackend::messageBox(const std::string& caption, const std::string& text, MessageIcon) {
+bool HeadlessBackend::messageBox(const std::string &caption, const std::string &text, MessageIcon) {
     messageToStderr(caption, text);
     return false;
 }
 
-}  // namespace platform::headless
+} // namespace platform::headless

@@ -22,7 +22,7 @@ namespace platform::headless {
 constexpr uint64_t kInstructionsPerMicro = 10;
 
 class HeadlessBackend final : public Backend {
-public:
+  public:
     HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder);
 
     std::string name() const override { return "headless"; }
@@ -30,14 +30,14 @@ public:
     uint64_t clockMicros() override;
     void addInstructions(uint64_t count) override;
     void waitUntilMicros(uint64_t deadline) override;
-    bool nextEvent(Event& event, uint64_t framesPresented) override;
-    void present(const uint32_t* pixels, uint64_t frameNumber) override;
-    bool setClipboardText(const std::string& text) override;
+    bool nextEvent(Event &event, uint64_t framesPresented) override;
+    void present(const uint32_t *pixels, uint64_t frameNumber) override;
+    bool setClipboardText(const std::string &text) override;
     std::string clipboardText() override { return clipboard_; }
-    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override;
-    void setTitle(const std::string& title) override { title_ = title; }
+    bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override;
+    void setTitle(const std::string &title) override { title_ = title; }
 
-private:
+  private:
     bool realtime_;
     uint64_t virtualMicros_ = 0;
     uint64_t pendingInstructions_ = 0;
@@ -50,4 +50,4 @@ private:
     std::string title_;
 };
 
-}  // namespace platform::headless
+} // namespace platform::headless

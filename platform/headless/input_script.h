@@ -31,7 +31,7 @@ struct ScriptEvent {
 };
 
 // Parses a script. On a bad line returns false with "file:line: message" in `error`.
-bool parseInputScript(const std::string& text, const std::string& fileName, std::vector<ScriptEvent>& events,
-                      std::string& error);
+bool parseInputScript(const std::string &text, const std::string &fileName, std::vector<ScriptEvent> &events,
+                      std::string &error);
 
-}  // namespace platform::headless
+} // namespace platform::headless

@@ -7,6 +7,6 @@
 namespace platform::headless {
 
 // `pixels` are 0x00RRGGBB, `width` x `height`, row after row.
-bool writePng(const std::string& path, const uint32_t* pixels, int width, int height, std::string* error = nullptr);
+bool writePng(const std::string &path, const uint32_t *pixels, int width, int height, std::string *error = nullptr);
 
-}  // namespace platform::headless
+} // namespace platform::headless

@@ -24,17 +24,18 @@ namespace {
 constexpr uint64_t kSoftwareTextureMemory = 64ull * 1024 * 1024;
 constexpr uint64_t kUnknownHardwareMemory = 128ull * 1024 * 1024;
 
-using GetStringFn = const GLubyte* (*)(GLenum);
-using GetIntegervFn = void (*)(GLenum, GLint*);
+using GetStringFn = const GLubyte *(*)(GLenum);
+using GetIntegervFn = void (*)(GLenum, GLint *);
 using ClearFn = void (*)(GLbitfield);
 using ClearDepthFn = void (*)(GLdouble);
 using GetErrorFn = GLenum (*)();
 
 class SdlGlDevice final : public GlDevice {
-public:
-    bool open(bool preferOffscreen, std::string& error) {
+  public:
+    bool open(bool preferOffscreen, std::string &error) {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (!SDL_WasInit(SDL_INIT_VIDEO) && preferOffscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        if (!SDL_WasInit(SDL_INIT_VIDEO) && preferOffscreen)
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
         SDL_ClearError();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("no video driver for the 3D device: ") + SDL_GetError();
@@ -45,7 +46,8 @@ public:
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
         window_ = SDL_CreateWindow("zorvane 3d", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window_) context_ = SDL_GL_CreateContext(window_);
+        if (window_)
+            context_ = SDL_GL_CreateContext(window_);
         if (!context_) {
             error = std::string("no OpenGL context: ") + SDL_GetError();
             return false;
@@ -61,17 +63,19 @@ public:
             return false;
         }
         auto text = [&](GLenum name) {
-            const GLubyte* s = getString(name);
-            return s ? std::string(reinterpret_cast<const char*>(s)) : std::string();
+            const GLubyte *s = getString(name);
+            return s ? std::string(reinterpret_cast<const char *>(s)) : std::string();
         };
         info_.renderer = text(GL_RENDERER);
         info_.vendor = text(GL_VENDOR);
         info_.version = text(GL_VERSION);
         const std::string extensions = text(GL_EXTENSIONS);
-        auto has = [&](const char* name) { return extensions.find(name) != std::string::npos; };
-        for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
-            if (info_.renderer.find(soft) != std::string::npos) info_.software = true;
-        info_.anisotropicFiltering = has("GL_EXT_texture_filter_anisotropic") || has("GL_ARB_texture_filter_anisotropic");
+        auto has = [&](const char *name) { return extensions.find(name) != std::string::npos; };
+        for (const char *soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+            if (info_.renderer.find(soft) != std::string::npos)
+                info_.software = true;
+        info_.anisotropicFiltering =
+            has("GL_EXT_texture_filter_anisotropic") || has("GL_ARB_texture_filter_anisotropic");
         info_.compressedTextures = has("GL_EXT_texture_compression_s3tc");
         info_.mirroredRepeat = has("GL_ARB_texture_mirrored_repeat") || info_.version >= "1.4";
         info_.textureMemory = info_.software ? kSoftwareTextureMemory : kUnknownHardwareMemory;
@@ -79,16 +83,18 @@ public:
         getError();
         if (has("GL_NVX_gpu_memory_info")) {
             getIntegerv(GL_GPU_MEMORY_INFO_CURRENT_AVAILABLE_VIDMEM_NVX, kilobytes);
-            if (getError() == GL_NO_ERROR && kilobytes[0] > 0) info_.textureMemory = uint64_t(kilobytes[0]) * 1024;
+            if (getError() == GL_NO_ERROR && kilobytes[0] > 0)
+                info_.textureMemory = uint64_t(kilobytes[0]) * 1024;
         } else if (has("GL_ATI_meminfo")) {
             getIntegerv(GL_TEXTURE_FREE_MEMORY_ATI, kilobytes);
-            if (getError() == GL_NO_ERROR && kilobytes[0] > 0) info_.textureMemory = uint64_t(kilobytes[0]) * 1024;
+            if (getError() == GL_NO_ERROR && kilobytes[0] > 0)
+                info_.textureMemory = uint64_t(kilobytes[0]) * 1024;
         }
         info_.offscreenMemory = info_.textureMemory;
         return true;
     }
 
-    const GlDeviceInfo& info() const override { return info_; }
+    const GlDeviceInfo &info() const override { return info_; }
 
     void clearDepth() override {
         SDL_GL_MakeCurrent(window_, context_);
@@ -96,17 +102,17 @@ public:
         clear_(GL_DEPTH_BUFFER_BIT);
     }
 
-private:
-    SDL_Window* window_ = nullptr;
+  private:
+    SDL_Window *window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     ClearFn clear_ = nullptr;
     ClearDepthFn clearDepth_ = nullptr;
     GlDeviceInfo info_;
 };
 
-}  // namespace
+} // namespace
 
-std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string& error) {
+std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &error) {
     // One attempt per process: a machine without GL stays without it, and the context, once made,
     // is kept until the process ends (it is never destroyed, so no SDL call runs at exit).
     static std::mutex lock;
@@ -116,28 +122,35 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string& err
     std::lock_guard<std::mutex> guard(lock);
     if (!tried) {
         tried = true;
-        auto* made = new SdlGlDevice();
-        if (made->open(preferOffscreen, failure)) device = std::shared_ptr<GlDevice>(made, [](GlDevice*) {});
-        else delete made;
+        auto *made = new SdlGlDevice();
+        if (made->open(preferOffscreen, failure))
+            device = std::shared_ptr<GlDevice>(made, [](GlDevice *) {});
+        else
+            delete made;
     }
-    if (!device) error = failure;
+    if (!device)
+        error = failure;
     return device;
 }
 
 std::vector<ScreenMode> realDisplayModes() {
     std::vector<ScreenMode> modes;
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) return modes;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) return modes;
+    if (!SDL_WasInit(SDL_INIT_VIDEO))
+        return modes;
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))
+        return modes;
     int count = SDL_GetNumDisplayModes(0);
     for (int k = 0; k < count; ++k) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, k, &mode) != 0) continue;
+        if (SDL_GetDisplayMode(0, k, &mode) != 0)
+            continue;
         int depth = SDL_BITSPERPIXEL(mode.format);
-        if (depth == 24 && SDL_BYTESPERPIXEL(mode.format) == 4) depth = 32;
+        if (depth == 24 && SDL_BYTESPERPIXEL(mode.format) == 4)
+            depth = 32;
         modes.push_back({mode.w, mode.h, depth});
     }
     return modes;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -7,4 +7,4 @@ namespace platform::sdl {
 // The system scan code of an SDL scancode; 0 for keys the system has no code for.
 int systemScanCode(int sdlScancode);
 
-}  // namespace platform::sdl
+} // namespace platform::sdl

@@ -1,6 +1,6 @@
 #include "platform/sdl/sdl_backend.h"
 
-#include <SDL.h>  // window, renderer, events, clipboard, message boxes
+#include <SDL.h> // window, renderer, events, clipboard, message boxes
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +13,8 @@ namespace platform::sdl {
 namespace {
 
 // UTF-8 text to the system's 8-bit characters; code points above 255 have no character there.
-void appendLatin1(const char* utf8, std::deque<Event>& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+void appendLatin1(const char *utf8, std::deque<Event> &out) {
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
     while (*p) {
         unsigned code = *p;
         int extra = code < 0x80 ? 0 : (code >> 5) == 6 ? 1 : (code >> 4) == 14 ? 2 : (code >> 3) == 30 ? 3 : -1;
@@ -24,8 +24,10 @@ void appendLatin1(const char* utf8, std::deque<Event>& out) {
         }
         code = extra == 0 ? code : code & (0x3F >> extra);
         ++p;
-        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p) code = (code << 6) | (*p & 0x3F);
-        if (code > 0 && code < 256) out.push_back(Event{EventType::Character, static_cast<int>(code), 0});
+        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p)
+            code = (code << 6) | (*p & 0x3F);
+        if (code > 0 && code < 256)
+            out.push_back(Event{EventType::Character, static_cast<int>(code), 0});
     }
 }
 
@@ -47,22 +49,26 @@ int controlCharacter(SDL_Keycode key) {
 }
 
 bool videoDriverShowsBoxes() {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) return false;
-    const char* forced = std::getenv("ZORVANE_MESSAGES");
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))
+        return false;
+    const char *forced = std::getenv("ZORVANE_MESSAGES");
     return !(forced && !std::strcmp(forced, "stderr"));
 }
 
 class SdlBackend final : public Backend {
-public:
+  public:
     ~SdlBackend() override {
-        if (texture_) SDL_DestroyTexture(texture_);
-        if (renderer_) SDL_DestroyRenderer(renderer_);
-        if (window_) SDL_DestroyWindow(window_);
+        if (texture_)
+            SDL_DestroyTexture(texture_);
+        if (renderer_)
+            SDL_DestroyRenderer(renderer_);
+        if (window_)
+            SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     }
 
-    bool open(const PlatformOptions& options, std::string& error) {
+    bool open(const PlatformOptions &options, std::string &error) {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_ClearError();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -71,15 +77,16 @@ public:
         }
         Uint32 flags = SDL_WINDOW_RESIZABLE | (options.fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) |
                        (options.coverScreen ? SDL_WINDOW_MAXIMIZED : 0);
-        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   kScreenWidth, kScreenHeight, flags);
-        if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth,
+                                   kScreenHeight, flags);
+        if (window_)
+            renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (renderer_) {
             // Logical size: the frame is scaled with its aspect kept, and mouse positions arrive in
             // logical screen pixels.
             SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                         kScreenWidth, kScreenHeight);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
+                                         kScreenHeight);
         }
         if (!texture_) {
             error = std::string("cannot create the window: ") + SDL_GetError();
@@ -100,35 +107,39 @@ public:
     void addInstructions(uint64_t) override {}
     void waitUntilMicros(uint64_t deadline) override {
         uint64_t now = clockMicros();
-        if (deadline > now) std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
+        if (deadline > now)
+            std::this_thread::sleep_for(std::chrono::microseconds(deadline - now));
     }
 
-    bool nextEvent(Event& event, uint64_t) override {
+    bool nextEvent(Event &event, uint64_t) override {
         SDL_Event e;
-        while (pending_.empty() && SDL_PollEvent(&e)) translate(e);
-        if (pending_.empty()) return false;
+        while (pending_.empty() && SDL_PollEvent(&e))
+            translate(e);
+        if (pending_.empty())
+            return false;
         event = pending_.front();
         pending_.pop_front();
         return true;
     }
 
-    void present(const uint32_t* pixels, uint64_t) override {
-        if (pixels) SDL_UpdateTexture(texture_, nullptr, pixels, kScreenWidth * 4);
+    void present(const uint32_t *pixels, uint64_t) override {
+        if (pixels)
+            SDL_UpdateTexture(texture_, nullptr, pixels, kScreenWidth * 4);
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
         SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
         SDL_RenderPresent(renderer_);
     }
 
-    bool setClipboardText(const std::string& text) override { return SDL_SetClipboardText(text.c_str()) == 0; }
+    bool setClipboardText(const std::string &text) override { return SDL_SetClipboardText(text.c_str()) == 0; }
     std::string clipboardText() override {
-        char* text = SDL_GetClipboardText();
+        char *text = SDL_GetClipboardText();
         std::string out = text ? text : "";
         SDL_free(text);
         return out;
     }
 
-    bool messageBox(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override {
         Uint32 flags = icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         if (videoDriverShowsBoxes() && SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), window_) == 0)
             return true;
@@ -136,10 +147,10 @@ public:
         return false;
     }
 
-    void setTitle(const std::string& title) override { SDL_SetWindowTitle(window_, title.c_str()); }
+    void setTitle(const std::string &title) override { SDL_SetWindowTitle(window_, title.c_str()); }
 
-private:
-    void translate(const SDL_Event& e) {
+  private:
+    void translate(const SDL_Event &e) {
         switch (e.type) {
         case SDL_QUIT:
             pending_.push_back({EventType::Quit});
@@ -148,7 +159,8 @@ private:
         case SDL_KEYUP: {
             int code = systemScanCode(e.key.keysym.scancode);
             bool down = e.type == SDL_KEYDOWN;
-            if (code) pending_.push_back({down ? EventType::KeyDown : EventType::KeyUp, code});
+            if (code)
+                pending_.push_back({down ? EventType::KeyDown : EventType::KeyUp, code});
             if (down && controlCharacter(e.key.keysym.sym))
                 pending_.push_back({EventType::Character, controlCharacter(e.key.keysym.sym)});
             break;
@@ -166,8 +178,8 @@ private:
             break;
         }
         case SDL_MOUSEWHEEL:
-            pending_.push_back({EventType::MouseWheel, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y
-                                                                                                    : e.wheel.y});
+            pending_.push_back(
+                {EventType::MouseWheel, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y});
             break;
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
@@ -195,19 +207,20 @@ private:
         }
     }
 
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    SDL_Window *window_ = nullptr;
+    SDL_Renderer *renderer_ = nullptr;
+    SDL_Texture *texture_ = nullptr;
     std::deque<Event> pending_;
     std::chrono::steady_clock::time_point start_;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Backend> createSdlBackend(const PlatformOptions& options, std::string& error) {
+std::unique_ptr<Backend> createSdlBackend(const PlatformOptions &options, std::string &error) {
     auto backend = std::make_unique<SdlBackend>();
-    if (!backend->open(options, error)) return nullptr;
+    if (!backend->open(options, error))
+        return nullptr;
     return backend;
 }
 
-}  // namespace platform::sdl
+} // namespace platform::sdl

@@ -17,6 +17,6 @@
 namespace platform::sdl {
 
 // Creates the window; nullptr with a reason in `error` when SDL's video cannot start.
-std::unique_ptr<Backend> createSdlBackend(const PlatformOptions& options, std::string& error);
+std::unique_ptr<Backend> createSdlBackend(const PlatformOptions &options, std::string &error);
 
-}  // namespace platform::sdl
+} // namespace platform::sdl

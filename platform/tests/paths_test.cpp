@@ -18,20 +18,21 @@ TEST(PathMapper, MapsWindowsPathsOntoAMixedCaseTree) {
     mapper.setDrive('c', root);
     const std::string cwd = root + "/Games/gfx";
     struct Case {
-        const char* path;
+        const char *path;
         std::string expected;
     } cases[] = {
         {"C:\\GAMES\\data\\level1.txt", root + "/Games/Data/Level1.TXT"},
         {"c:/games/DATA/LEVEL1.txt", root + "/Games/Data/Level1.TXT"},
-        {"logo.bmp", root + "/Games/gfx/Logo.BMP"},                     // relative to the current folder
+        {"logo.bmp", root + "/Games/gfx/Logo.BMP"}, // relative to the current folder
         {"..\\MUSIC\\Song.MID", root + "/Games/Music/song.mid"},
         {".\\.\\logo.BMP", root + "/Games/gfx/Logo.BMP"},
-        {"C:\\Games\\\\gfx\\", root + "/Games/gfx"},                     // doubled and trailing separators
-        {"C:\\games\\NewFolder\\New.TXT", root + "/Games/NewFolder/New.TXT"},  // missing parts keep their case
+        {"C:\\Games\\\\gfx\\", root + "/Games/gfx"},                          // doubled and trailing separators
+        {"C:\\games\\NewFolder\\New.TXT", root + "/Games/NewFolder/New.TXT"}, // missing parts keep their case
         {"C:\\games\\new\\..\\DATA", root + "/Games/Data"},
-        {"C:\\..\\..\\Games", root + "/Games"},                         // never above the drive
+        {"C:\\..\\..\\Games", root + "/Games"}, // never above the drive
     };
-    for (const auto& c : cases) EXPECT_EQ(mapper.map(c.path, cwd), c.expected) << c.path;
+    for (const auto &c : cases)
+        EXPECT_EQ(mapper.map(c.path, cwd), c.expected) << c.path;
 }
 
 TEST(PathMapper, DriveLettersUseTheConfiguredRoot) {
@@ -53,5 +54,5 @@ TEST(PathMapper, SeveralCaseMatchesPickTheSameOneEveryTime) {
     EXPECT_EQ(mapper.map("aBC.txt", dir.path()), dir.file("ABC.TXT"));
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

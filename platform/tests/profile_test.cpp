@@ -9,47 +9,49 @@ namespace {
 
 using testing::TempFolder;
 
-const std::string kFile =
-    "; remark\r\n"
-    "[Settings]\r\n"
-    "WindowMode = 1 \r\n"
-    "Name=\"quoted value\"\r\n"
-    "Dup=first\r\n"
-    "dup=second\r\n"
-    "Empty=\r\n"
-    "Long=" + std::string(300, 'x') + "\r\n"
-    "\r\n"
-    "[ Other ]\r\n"
-    "key=other\r\n"
-    "[settings]\r\n"
-    "late=from the second header\r\n";
+const std::string kFile = "; remark\r\n"
+                          "[Settings]\r\n"
+                          "WindowMode = 1 \r\n"
+                          "Name=\"quoted value\"\r\n"
+                          "Dup=first\r\n"
+                          "dup=second\r\n"
+                          "Empty=\r\n"
+                          "Long=" +
+                          std::string(300, 'x') +
+                          "\r\n"
+                          "\r\n"
+                          "[ Other ]\r\n"
+                          "key=other\r\n"
+                          "[settings]\r\n"
+                          "late=from the second header\r\n";
 
 TEST(ProfileFile, ReadsWithWindowsSemantics) {
     struct Case {
-        const char* section;
-        const char* key;
+        const char *section;
+        const char *key;
         std::string expected;
     } cases[] = {
-        {"SETTINGS", "windowmode", "1"},                 // case-insensitive, blanks trimmed
-        {"Settings", "Name", "quoted value"},            // matching quotes dropped
-        {"Settings", "DUP", "first"},                    // the first of duplicate keys counts
-        {"Settings", "Empty", ""},                       // present but empty: not the default
-        {"Settings", "Long", std::string(255, 'x')},     // cut at 255
-        {"Other", "key", "other"},                       // blanks inside the brackets ignored
-        {"Settings", "late", "default"},                 // only the first section of a name counts
-        {"Missing", "key", "default"},                   // missing section
-        {"Settings", "missing", "default"},              // missing key
-        {"Settings", "; remark", "default"},             // remarks are no keys
+        {"SETTINGS", "windowmode", "1"},             // case-insensitive, blanks trimmed
+        {"Settings", "Name", "quoted value"},        // matching quotes dropped
+        {"Settings", "DUP", "first"},                // the first of duplicate keys counts
+        {"Settings", "Empty", ""},                   // present but empty: not the default
+        {"Settings", "Long", std::string(255, 'x')}, // cut at 255
+        {"Other", "key", "other"},                   // blanks inside the brackets ignored
+        {"Settings", "late", "default"},             // only the first section of a name counts
+        {"Missing", "key", "default"},               // missing section
+        {"Settings", "missing", "default"},          // missing key
+        {"Settings", "; remark", "default"},         // remarks are no keys
     };
     TempFolder dir;
     ProfileFile file(dir.write("a.ini", kFile));
     ASSERT_EQ(file.load(), ProfileFile::LoadStatus::Ok);
-    for (const auto& c : cases) EXPECT_EQ(file.get(c.section, c.key, "default"), c.expected) << c.section << "/" << c.key;
+    for (const auto &c : cases)
+        EXPECT_EQ(file.get(c.section, c.key, "default"), c.expected) << c.section << "/" << c.key;
 }
 
 TEST(ProfileFile, LfAndCrLfFilesReadAlikeAndKeepTheirStyleWhenWritten) {
     TempFolder dir;
-    for (const char* ending : {"\n", "\r\n"}) {
+    for (const char *ending : {"\n", "\r\n"}) {
         std::string text = std::string("[A]") + ending + "k=v" + ending;
         std::string path = dir.write("e.ini", text);
         ProfileFile file(path);
@@ -64,11 +66,12 @@ TEST(ProfileFile, LfAndCrLfFilesReadAlikeAndKeepTheirStyleWhenWritten) {
 TEST(ProfileFile, WritingReplacesInPlaceAndAppendsNewKeysToTheirSection) {
     TempFolder dir;
     std::string path = dir.write("w.ini", "[One]\r\nA=1\r\na=dup\r\n\r\n[Two]\r\nB=2\r\n");
-    ASSERT_TRUE(writeProfileString(path, "one", "A", "10"));   // the first of the duplicates is replaced
-    ASSERT_TRUE(writeProfileString(path, "ONE", "C", "3"));    // new key: end of its section, before the blank
-    ASSERT_TRUE(writeProfileString(path, "Three", "D", "4"));  // new section at the end
-    ASSERT_TRUE(writeProfileString(path, "Two", "B", "line\r\nbreak"));  // no line injection
-    EXPECT_EQ(dir.read("w.ini"), "[One]\r\nA=10\r\na=dup\r\nC=3\r\n\r\n[Two]\r\nB=line  break\r\n\r\n[Three]\r\nD=4\r\n");
+    ASSERT_TRUE(writeProfileString(path, "one", "A", "10"));            // the first of the duplicates is replaced
+    ASSERT_TRUE(writeProfileString(path, "ONE", "C", "3"));             // new key: end of its section, before the blank
+    ASSERT_TRUE(writeProfileString(path, "Three", "D", "4"));           // new section at the end
+    ASSERT_TRUE(writeProfileString(path, "Two", "B", "line\r\nbreak")); // no line injection
+    EXPECT_EQ(dir.read("w.ini"),
+              "[One]\r\nA=10\r\na=dup\r\nC=3\r\n\r\n[Two]\r\nB=line  break\r\n\r\n[Three]\r\nD=4\r\n");
     EXPECT_EQ(readProfileString(path, "one", "a"), "10");
 }
 
@@ -95,7 +98,7 @@ TEST(ProfileFile, FailedWriteLeavesTheOldFileIntact) {
 
 TEST(ProfileFile, UnreadableFileIsNeverReplaced) {
     TempFolder dir;
-    std::filesystem::create_directory(dir.file("dir.ini"));  // reading a folder fails even for root
+    std::filesystem::create_directory(dir.file("dir.ini")); // reading a folder fails even for root
     ProfileFile file(dir.file("dir.ini"));
     EXPECT_EQ(file.load(), ProfileFile::LoadStatus::Unreadable);
     EXPECT_FALSE(writeProfileString(dir.file("dir.ini"), "S", "k", "v"));
@@ -110,5 +113,5 @@ TEST(ProfileFile, BinaryGarbageReadsAsDefaults) {
     EXPECT_EQ(file.get("SETTINGS", "DEBUGMODE", "0"), "0");
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

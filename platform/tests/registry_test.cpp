@@ -23,10 +23,10 @@ TEST(Registry, IntegersSurviveAReopenAndKeyPathsMatchWithoutCase) {
     EXPECT_TRUE(r.integer("\\Software\\\\MyGame\\Scores", "Worst", value));
     EXPECT_EQ(value, -5);
     value = 77;
-    EXPECT_FALSE(r.integer("Software\\MyGame", "Name", value));  // a text value is no integer
+    EXPECT_FALSE(r.integer("Software\\MyGame", "Name", value)); // a text value is no integer
     EXPECT_FALSE(r.integer("Software\\Other", "Best", value));
     EXPECT_EQ(value, 77);
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

@@ -17,7 +17,8 @@ TEST(SdlBackend, InjectedKeysAndTextBecomeSystemEventsAndKeyState) {
     std::string error;
     auto p = createPlatform(options, error);
     ASSERT_TRUE(p) << error;
-    if (p->backendName() != "sdl") GTEST_SKIP() << "no SDL video driver here: " << error;
+    if (p->backendName() != "sdl")
+        GTEST_SKIP() << "no SDL video driver here: " << error;
 
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
@@ -29,19 +30,20 @@ TEST(SdlBackend, InjectedKeysAndTextBecomeSystemEventsAndKeyState) {
     SDL_PushEvent(&e);
     SDL_Event t{};
     t.type = SDL_TEXTINPUT;
-    std::snprintf(t.text.text, sizeof t.text.text, "a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
+    std::snprintf(t.text.text, sizeof t.text.text, "a\xC3\xA9\xE2\x82\xAC"); // a, e-acute, euro sign
     SDL_PushEvent(&t);
 
     std::vector<std::pair<EventType, int>> got;
     Event ev;
     while (p->pollEvent(ev))
-        if (ev.type == EventType::KeyDown || ev.type == EventType::Character) got.emplace_back(ev.type, ev.a);
+        if (ev.type == EventType::KeyDown || ev.type == EventType::Character)
+            got.emplace_back(ev.type, ev.a);
     std::vector<std::pair<EventType, int>> expected = {
         {EventType::KeyDown, kScanUp}, {EventType::KeyDown, kScanReturn}, {EventType::Character, 13},
-        {EventType::Character, 'a'},   {EventType::Character, 0xE9},  // the euro sign has no 8-bit character
+        {EventType::Character, 'a'},   {EventType::Character, 0xE9}, // the euro sign has no 8-bit character
     };
     EXPECT_EQ(got, expected);
-    EXPECT_TRUE(p->keyDown(kScanUp));  // SDL's own state array would say no for injected keys
+    EXPECT_TRUE(p->keyDown(kScanUp)); // SDL's own state array would say no for injected keys
 
     EXPECT_TRUE(p->setClipboardText("copied"));
     EXPECT_EQ(p->clipboardText(), "copied");
@@ -50,5 +52,5 @@ TEST(SdlBackend, InjectedKeysAndTextBecomeSystemEventsAndKeyState) {
     EXPECT_EQ(p->framesPresented(), 1u);
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

@@ -22,7 +22,7 @@ std::unique_ptr<Platform> make(PlatformOptions options) {
 }
 
 // Runs frames like the host does: take every waiting event, then present a frame.
-std::vector<std::string> drive(Platform& p, int frames, std::vector<uint32_t>* clocks = nullptr) {
+std::vector<std::string> drive(Platform &p, int frames, std::vector<uint32_t> *clocks = nullptr) {
     std::vector<std::string> log;
     std::vector<uint32_t> black(kScreenWidth * kScreenHeight);
     for (int f = 0; f < frames; ++f) {
@@ -31,7 +31,8 @@ std::vector<std::string> drive(Platform& p, int frames, std::vector<uint32_t>* c
             log.push_back(std::to_string(p.framesPresented()) + " " + eventTypeName(e.type) + " " +
                           std::to_string(e.a) + " " + std::to_string(e.b));
         p.addInstructions(12345);
-        if (clocks) clocks->push_back(p.millis());
+        if (clocks)
+            clocks->push_back(p.millis());
         p.waitUntil(p.millis() + 25);
         p.present(black.data());
     }
@@ -41,23 +42,22 @@ std::vector<std::string> drive(Platform& p, int frames, std::vector<uint32_t>* c
 TEST(HeadlessInput, ScriptEventsArriveAtTheirFrameInOrder) {
     TempFolder dir;
     PlatformOptions o;
-    o.inputScript = dir.write("in.txt",
-                              "# a remark\n"
-                              "frame 2 key 28\n"
-                              "frame 1 keydown 57\r\n"
-                              "frame 2 text Hi\n"
-                              "\n"
-                              "frame 3 mousemove 100 200\n"
-                              "frame 3 click 2\n"
-                              "frame 4 quit\n");
+    o.inputScript = dir.write("in.txt", "# a remark\n"
+                                        "frame 2 key 28\n"
+                                        "frame 1 keydown 57\r\n"
+                                        "frame 2 text Hi\n"
+                                        "\n"
+                                        "frame 3 mousemove 100 200\n"
+                                        "frame 3 click 2\n"
+                                        "frame 4 quit\n");
     auto p = make(o);
     auto log = drive(*p, 5);
     std::vector<std::string> expected = {
-        "1 keydown 57 0", "2 keydown 28 0", "2 keyup 28 0",      "2 char 72 0",  "3 char 105 0",
+        "1 keydown 57 0",      "2 keydown 28 0",  "2 keyup 28 0",  "2 char 72 0", "3 char 105 0",
         "3 mousemove 100 200", "3 mousedown 2 0", "3 mouseup 2 0", "4 quit 0 0",
     };
     EXPECT_EQ(log, expected);
-    EXPECT_TRUE(p->keyDown(57));  // still held: no keyup in the script
+    EXPECT_TRUE(p->keyDown(57)); // still held: no keyup in the script
     EXPECT_FALSE(p->keyDown(28));
     EXPECT_EQ(p->mouseX(), 100);
     EXPECT_EQ(p->mouseY(), 200);
@@ -66,8 +66,8 @@ TEST(HeadlessInput, ScriptEventsArriveAtTheirFrameInOrder) {
 
 TEST(HeadlessInput, BadScriptLinesAreReportedWithFileAndLine) {
     struct Case {
-        const char* line;
-        const char* message;
+        const char *line;
+        const char *message;
     } cases[] = {
         {"frame x keydown 1", "expected 'frame N <event>'"},
         {"frame 1 keydown 300", "scan code"},
@@ -77,7 +77,7 @@ TEST(HeadlessInput, BadScriptLinesAreReportedWithFileAndLine) {
         {"frame 1 char abc", "not a number"},
         {"frame 1", "missing event"},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         std::vector<headless::ScriptEvent> events;
         std::string error;
         EXPECT_FALSE(headless::parseInputScript(std::string("frame 0 key 1\n") + c.line, "in.txt", events, error));
@@ -101,7 +101,7 @@ TEST(HeadlessClock, VirtualTimeFollowsInstructionsAndPacingNotTheWallClock) {
 TEST(RecordReplay, AReplayRepeatsEventsAndClockReadingsExactly) {
     TempFolder dir;
     PlatformOptions live;
-    live.realtime = true;  // a wall-clock run: only the recording can repeat it
+    live.realtime = true; // a wall-clock run: only the recording can repeat it
     live.inputScript = dir.write("in.txt", "frame 1 keydown 30\nframe 2 char 97\nframe 2 keyup 30\nframe 3 wheel -2\n");
     live.recordFile = dir.file("run.rec");
     std::vector<uint32_t> liveClocks, replayClocks;
@@ -116,7 +116,7 @@ TEST(RecordReplay, AReplayRepeatsEventsAndClockReadingsExactly) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("run.rec.zvtmp")));
 
     PlatformOptions replay;
-    replay.replayFile = dir.file("run.rec");  // no input script: the events come from the recording
+    replay.replayFile = dir.file("run.rec"); // no input script: the events come from the recording
     auto p = make(replay);
     EXPECT_EQ(drive(*p, 4, &replayClocks), liveEvents);
     EXPECT_EQ(replayClocks, liveClocks);
@@ -125,9 +125,9 @@ TEST(RecordReplay, AReplayRepeatsEventsAndClockReadingsExactly) {
 
 TEST(RecordReplay, MalformedRecordingsAreRefused) {
     TempFolder dir;
-    for (const char* text : {"", "not a recording\n", "zorvane-recording 1\nc abc 1\n",
-                             "zorvane-recording 1\ne keydown 999 0\n", "zorvane-recording 1\ne fly 1 2\n",
-                             "zorvane-recording 1\nx 1\n"}) {
+    for (const char *text :
+         {"", "not a recording\n", "zorvane-recording 1\nc abc 1\n", "zorvane-recording 1\ne keydown 999 0\n",
+          "zorvane-recording 1\ne fly 1 2\n", "zorvane-recording 1\nx 1\n"}) {
         PlatformOptions o;
         o.headless = true;
         o.replayFile = dir.write("bad.rec", text);
@@ -164,5 +164,5 @@ TEST(Session, FocusLossReleasesHeldKeys) {
     EXPECT_FALSE(p->keyDown(256));
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform
