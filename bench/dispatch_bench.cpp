@@ -108,7 +108,7 @@ public:
     std::string clipboardText() override { return {}; }
     void present(const uint32_t*) override {}
     uint64_t framesPresented() const override { return 0; }
-    void messageBox(const std::string&, const std::string&, platform::MessageIcon) override {}
+    bool messageBox(const std::string&, const std::string&, platform::MessageIcon) override { return true; }
     void setTitle(const std::string&) override {}
 };
 
