@@ -38,6 +38,20 @@ const Environment& environmentFor(const std::string& installFolder) {
     return *cached;
 }
 
+// Only lines that begin with "function" or "endfunction" (any case) take part in the declarations.
+bool mayDeclare(std::string_view line) {
+    size_t p = 0;
+    while (p < line.size() && static_cast<unsigned char>(line[p]) <= 32) ++p;
+    static constexpr std::string_view kFunction = "function", kEnd = "endfunction";
+    auto startsWith = [&](std::string_view word) {
+        if (line.size() - p < word.size()) return false;
+        for (size_t i = 0; i < word.size(); ++i)
+            if ((line[p + i] | 0x20) != word[i]) return false;
+        return true;
+    };
+    return startsWith(kFunction) || startsWith(kEnd);
+}
+
 CompileResult failure(const std::string& file, int line, std::string message) {
     CompileResult result;
     result.file = file;
@@ -58,6 +72,7 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
     Compiler compiler(vocabulary, language);
 
     PreparedSource source = prepareSource(sourceText, folderOf(sourcePath));
+    compiler.reserveFor(source.text.size());
     if (source.errorKey) {
         int line = source.attributedLine(source.errorLine);
         return failure(sourcePath, line, compiler.message(source.errorKey));
@@ -82,9 +97,11 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
         const SourceLine& text = source.lines[i];
         compiler.setLine(line);
         bool wasInside = insideFunction;
-        std::string folded = foldCase(std::string_view(source.text).substr(text.start, text.length));
-        if (folded.size() >= 255) continue;  // reported by the main pass
-        if (!compiler.declareLine(folded, insideFunction)) return report(line);
+        if (text.length >= 255) continue;  // reported by the main pass
+        if (mayDeclare(std::string_view(source.text).substr(text.start, text.length))) {
+            std::string folded = foldCase(std::string_view(source.text).substr(text.start, text.length));
+            if (!compiler.declareLine(folded, insideFunction)) return report(line);
+        }
         bool functionLine = wasInside || insideFunction;
         if (text.start >= source.mainEnd && !functionLine && text.length > 0) source.text[text.start] = '`';
     }
@@ -125,7 +142,7 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
     CompileResult result;
     result.ok = true;
     result.file = sourcePath;
-    result.image = buildImage(compiler.program());
+    result.image = buildImage(compiler.takeProgram());
     return result;
 }
 

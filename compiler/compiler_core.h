@@ -112,6 +112,8 @@ public:
     bool finish(int lastLine, bool fileCompile);
 
     void setLine(int line) { line_ = line; }
+    // Makes room for the code of a source of that many bytes, so the streams do not grow by copying.
+    void reserveFor(size_t sourceBytes);
     int line() const { return line_; }
     const std::string& error() const { return error_; }
     int errorLine() const { return errorLine_; }
@@ -121,7 +123,8 @@ public:
     // Overrides the message with `text` (used to attribute errors of included files).
     void setError(std::string text, int line) { error_ = std::move(text), errorLine_ = line; }
 
-    CompiledProgram program() const;
+    // Moves the compiled program out; the compiler is spent afterwards.
+    CompiledProgram takeProgram();
     const std::vector<int32_t>& code() const { return code_; }
 
     // For tests and tools: the compile state after a compile.

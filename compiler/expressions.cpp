@@ -57,7 +57,8 @@ size_t findOperator(const std::string& text, int level, size_t from, size_t& len
         if (c == ')') --depth;
         if (depth > 0 || p < from || p == 0) continue;
         for (const char* spelling : kLevels[level].spellings) {
-            if (!spelling || text.compare(p, std::strlen(spelling), spelling) != 0) continue;
+            if (!spelling || c != spelling[0] || (spelling[1] && (p + 1 >= text.size() || text[p + 1] != spelling[1])))
+                continue;
             if (level == 4) {
                 size_t q = p;
                 while (q > 0 && text[q - 1] == ' ') --q;
@@ -208,9 +209,15 @@ Operand Compiler::compileExpression(std::string text) {
 
 Operand Compiler::compileOperatorExpression(std::string text) {
     text = trimmed(text);
+    if (text.find_first_of("^/*+-><=!&|", 1) == std::string::npos) return compileOperand(std::move(text));
     bool anyOperator = false;
     Operand last;
     for (int level = 0; level < 13; ++level) {
+        // Most texts hold one or two operators: skip the levels whose characters do not occur.
+        const auto& spellings = kLevels[level].spellings;
+        if (text.find(spellings[0][0], 1) == std::string::npos &&
+            (!spellings[1] || text.find(spellings[1][0], 1) == std::string::npos))
+            continue;
         size_t from = 1, length = 0;
         for (size_t op; (op = findOperator(text, level, from, length)) != std::string::npos;) {
             anyOperator = true;

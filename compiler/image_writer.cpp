@@ -1,5 +1,6 @@
 #include "compiler/image_writer.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,7 +15,18 @@ namespace {
 class WordWriter {
 public:
     void word(uint32_t value) {
-        for (int b = 0; b < 4; ++b) bytes_.push_back(static_cast<uint8_t>(value >> (8 * b)));
+        uint8_t little[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+        bytes_.insert(bytes_.end(), little, little + 4);
+    }
+    // Many words at once (little-endian hosts copy them whole).
+    void words(const int32_t* values, size_t count) {
+        if constexpr (std::endian::native == std::endian::little) {
+            const auto* raw = reinterpret_cast<const uint8_t*>(values);
+            bytes_.insert(bytes_.end(), raw, raw + count * 4);
+        } else {
+            for (size_t i = 0; i < count; ++i) word(static_cast<uint32_t>(values[i]));
+        }
     }
     // Bytes padded with zeros to `words` words.
     void bytes(const std::string& data, size_t words) {
@@ -27,6 +39,7 @@ public:
         for (int b = 0; b < 4; ++b) bytes_[wordIndex * 4 + b] = static_cast<uint8_t>(value >> (8 * b));
     }
     std::vector<uint8_t> take() { return std::move(bytes_); }
+    void reserve(size_t words) { bytes_.reserve(words * 4); }
 
 private:
     std::vector<uint8_t> bytes_;
@@ -36,6 +49,8 @@ private:
 
 std::vector<uint8_t> buildImage(const CompiledProgram& program) {
     WordWriter out;
+    out.reserve(kImageHeaderWords + program.intConstants.size() + program.realConstants.size() +
+                program.data.size() * 2 + program.code.size() * 2 + 4096);
     for (int i = 0; i < kImageHeaderWords; ++i) out.word(0);
     out.patch(0, 1);
     out.patch(1, static_cast<uint32_t>(out.words()));
@@ -76,8 +91,8 @@ std::vector<uint8_t> buildImage(const CompiledProgram& program) {
     for (int t = 0; t < 3; ++t) out.patch(8 + t, static_cast<uint32_t>(program.owners[t].size()));
     out.patch(11, static_cast<uint32_t>(out.words() - ownersStart));
 
-    for (int32_t word : program.code) out.word(static_cast<uint32_t>(word));
-    for (int32_t line : program.lines) out.word(static_cast<uint32_t>(line));
+    out.words(program.code.data(), program.code.size());
+    out.words(program.lines.data(), program.lines.size());
     return out.take();
 }
 

@@ -2,6 +2,8 @@
 // assignments, user function calls and vocabulary commands.
 #include "compiler/compiler_core.h"
 
+#include <algorithm>
+
 namespace compiler {
 
 namespace {
@@ -118,17 +120,19 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
     if (first == "select" || first == "case" || first == "endcase" || first == "endselect")
         return match.kind = Match::Select, true;
 
-    std::vector<std::string> matched = words;
+    std::vector<std::string> undimWords;
     if (first == "undim") {
+        undimWords = words;
         arrayFlag_ = true;
-        if (matched.size() > 1) {
+        if (undimWords.size() > 1) {
             size_t cut = 0;
-            while (cut < matched[1].size() && isIdentifierChar(matched[1][cut])) ++cut;
-            matched[1].resize(cut);
+            while (cut < undimWords[1].size() && isIdentifierChar(undimWords[1][cut])) ++cut;
+            undimWords[1].resize(cut);
         }
-        if (matched.size() > 2) matched.resize(2);
+        if (undimWords.size() > 2) undimWords.resize(2);
     }
-    size_t n = matched.size();
+    const std::vector<std::string>& matched = first == "undim" ? undimWords : words;
+    size_t n = std::min(matched.size(), vocabulary_.longestCommandWords());
     int entry = -1;
     for (; n > 0; --n) {
         std::string name = joinWords(matched, 0, n);

@@ -29,6 +29,8 @@ std::string symbolKey(const std::string& name, int scope, bool array) {
 
 Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
     : vocabulary_(vocabulary), language_(language) {
+    code_.reserve(65536);
+    lines_.reserve(65536);
     for (int k = 0; k < 12; ++k) {
         int entry = vocabulary_.firstCommand(kStructureKeywords[k]);
         if (entry >= 0) keywordByCode_.try_emplace(vocabulary_.commands()[entry].code, k);
@@ -49,6 +51,12 @@ bool Compiler::failText(const std::string& text) {
         errorLine_ = line_;
     }
     return false;
+}
+
+void Compiler::reserveFor(size_t sourceBytes) {
+    size_t words = std::max<size_t>(65536, sourceBytes / 2);
+    code_.reserve(words);
+    lines_.reserve(words);
 }
 
 void Compiler::emitWord(int32_t value) {
@@ -248,14 +256,14 @@ bool Compiler::finish(int lastLine, bool fileCompile) {
     return true;
 }
 
-CompiledProgram Compiler::program() const {
+CompiledProgram Compiler::takeProgram() {
     CompiledProgram out;
-    out.code = code_;
-    out.lines = lines_;
-    out.intConstants = intConstants_;
-    out.realConstants = realConstants_;
-    out.stringConstants = stringConstants_;
-    out.data = data_;
+    out.code = std::move(code_);
+    out.lines = std::move(lines_);
+    out.intConstants = std::move(intConstants_);
+    out.realConstants = std::move(realConstants_);
+    out.stringConstants = std::move(stringConstants_);
+    out.data = std::move(data_);
     for (int t = 0; t < 3; ++t)
         for (const VariableSymbol& symbol : variables_[t]) out.owners[t].push_back(static_cast<int16_t>(symbol.scope));
     return out;

@@ -2,6 +2,7 @@
 
 #include "compiler/paths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -84,6 +85,8 @@ void Vocabulary::parse(std::string_view text) {
             functions_.push_back(std::move(entry));
         } else {
             commandIndex_[name].push_back(static_cast<int>(commands_.size()));
+            longestCommandWords_ =
+                std::max(longestCommandWords_, static_cast<size_t>(std::count(name.begin(), name.end(), ' ') + 1));
             codeIndex_.try_emplace(entry.code, static_cast<int>(commands_.size()));
             commands_.push_back(std::move(entry));
         }

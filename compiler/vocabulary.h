@@ -40,6 +40,8 @@ public:
     int arrayReadFunction() const { return arrayRead_; }
     // First command entry with that code, -1 when none (diagnostics turn codes back into names).
     int commandByCode(int32_t code) const;
+    // The most words any command name has: longer word runs never match.
+    size_t longestCommandWords() const { return longestCommandWords_; }
 
 private:
     std::vector<VocabularyEntry> commands_;
@@ -48,6 +50,7 @@ private:
     std::unordered_map<std::string, std::vector<int>> functionIndex_;
     std::unordered_map<int32_t, int> codeIndex_;
     int arrayRead_ = -1;
+    size_t longestCommandWords_ = 1;
 };
 
 // The twelve structure keywords in their fixed order; the number is the keyword's index here.
