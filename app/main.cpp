@@ -11,6 +11,7 @@
 #include "app/usage.h"
 #include "builder/payload.h"
 #include "compiler/compiler.h"
+#include "display/host_hookup.h"
 #include "host/host.h"
 #include "platform/files.h"
 #include "platform/headless/input_script.h"
@@ -132,6 +133,7 @@ int finishRun(const host::RunResult &result, const std::string &what) {
 int runImage(std::vector<uint8_t> image, RunArguments &args) {
     args.options.fullScreenByDefault = false;
     host::Host host(host::fixHostPaths(), args.options);
+    display::attachDisplay(host);
     auto source = host::imageSource(std::move(image));
     return finishRun(host.run(*source), args.program);
 }
@@ -170,6 +172,8 @@ int modeExec(int argc, char **argv) {
         return code;
     if (args.help)
         return app::printUsage("exec");
+    if (args.program.size() > 4 && args.program.compare(args.program.size() - 4, 4, ".qxa") == 0)
+        return usageError("exec", args.program + " is a source file: run it with 'zorvane run " + args.program + "'");
     std::string bytes;
     if (!platform::readFile(args.program, bytes)) {
         std::fprintf(stderr, "zorvane: cannot read %s\n", args.program.c_str());
@@ -229,6 +233,7 @@ int standaloneRun(int argc, char **argv, const std::string &executable) {
     for (int i = 1; i < argc; ++i)
         options.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
     host::Host host(host::fixHostPaths(), options);
+    display::attachDisplay(host);
     auto source = host::payloadSource(executable);
     return finishRun(host.run(*source), executable);
 }

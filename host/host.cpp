@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "host/families.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 
@@ -103,6 +104,11 @@ bool Host::startUp(ProgramSource &source, RunResult &result, int &shutdownFrom) 
     m.runtimeTestMode = settings_.runtimeTest;
     if (m.debugMode)
         m.traceInstruction = [this](int position, int code) { log_.trace(position, code); };
+    for (const auto &family : commandFamilies()) {
+        family.registerCommands(m);
+        if (family.attach)
+            family.attach(*this);
+    }
     loadErrorTexts();
 
     step("create window");
