@@ -1,0 +1,150 @@
+// The display's part of the frame cycle: the pre-frame and post-frame steps, presentation (flip
+// chain or copy), the frame rate, clearing, gamma and the loss of the display.
+#include <algorithm>
+
+#include "display/display_device.h"
+#include "platform/gl_device.h"
+#include "platform/platform.h"
+#include "vm/machine.h"
+
+namespace display {
+
+void DisplayDevice::addFrameStep(FrameStep step, std::function<void()> fn) {
+    steps_[size_t(step)].push_back(std::move(fn));
+}
+
+void DisplayDevice::runSteps(FrameStep step) {
+    for (auto& fn : steps_[size_t(step)]) fn();
+}
+
+void DisplayDevice::setActive(bool on) { active = on; }
+
+bool DisplayDevice::restoreSurfaces() {
+    // Our surfaces live in memory and survive anything; what can be lost is the window's focus in
+    // full screen, and the picture comes back only once the window is active again.
+    if (!created || (machine && !machine->windowActive)) {
+        active = false;
+        return false;
+    }
+    runSteps(FrameStep::RestoreSpriteBackgrounds);  // saved backgrounds are stale after a loss
+    return true;
+}
+
+void DisplayDevice::preFrame(vm::Machine& m) {
+    if (!active) {
+        screenInvalid = true;
+        if (exclusive && created && !primary_->empty() && m.windowActive && restoreSurfaces()) {
+            active = true;
+        } else {
+            return;
+        }
+    }
+    runSteps(FrameStep::UpdatePointer);
+    clearDepthBuffer();
+    runSteps(FrameStep::RestoreSpriteBackgrounds);
+    runSteps(FrameStep::Backdrop);
+    if (!draw3dAfter2d) runSteps(FrameStep::Render3D);
+    runSteps(FrameStep::DrawQueue);
+}
+
+void DisplayDevice::postFrame(vm::Machine& m) {
+    runSteps(FrameStep::DeferredDeletions);
+    // The host has waited the frame interval; an interval of 0 still keeps frames one clock tick
+    // apart, so the measured rate never divides by a zero interval.
+    if (m.frameIntervalMs <= 0 && env_.platform) {
+        if (env_.platform->millis() == lastFrameTime) env_.platform->waitUntil(lastFrameTime + 1);
+    }
+    lastFrameTime = millis();
+    if (!active) return;
+    runSteps(FrameStep::Animations);
+    runSteps(FrameStep::SaveSpriteBackgrounds);
+    if (draw3dAfter2d) runSteps(FrameStep::Render3DAfter2D);
+    runSteps(FrameStep::DrawSprites);
+    runSteps(FrameStep::SoundUpdate);
+    runSteps(FrameStep::Animate3D);
+    present();
+    runSteps(FrameStep::ScreenSave);
+}
+
+void DisplayDevice::present() {
+    if (!created || primary_->empty()) return;
+    if (flipChain) {
+        // The attached back buffer becomes the visible page and the old page is drawn on next.
+        std::swap(primary_, back_);
+        page ^= 1;
+    } else {
+        primary_->pixels = back_->pixels;
+    }
+    // Where the picture's top-left lands in the client area, for mouse coordinates: centred in a
+    // screen-sized window, at the origin otherwise.
+    const bool centred = !exclusive && !layout_.windowMode;
+    presentOriginX = centred ? (platform::kScreenWidth - screenWidth) / 2 : 0;
+    presentOriginY = centred ? (platform::kScreenHeight - screenHeight) / 2 : 0;
+    ++frameCounter;
+    const uint32_t now = millis();
+    if (now - lastSampleTime > 1000) {
+        framesPerSecond = int(int64_t(frameCounter - lastSampleCount) * 1000 / int64_t(now - lastSampleTime));
+        lastSampleTime = now;
+        lastSampleCount = frameCounter;
+    }
+}
+
+void DisplayDevice::composeFrame(uint32_t* out, int outWidth, int outHeight) const {
+    std::fill(out, out + size_t(outWidth) * size_t(outHeight), 0u);
+    const Surface& src = *primary_;
+    if (src.empty() || outWidth <= 0 || outHeight <= 0) return;
+    // Channel tables: packed channel value -> 8-bit value with the gamma ramp applied.
+    const PixelLayout& lay = src.layout;
+    std::vector<uint32_t> red(lay.redMax + 1), green(lay.greenMax + 1), blue(lay.blueMax + 1);
+    auto fillTable = [&](std::vector<uint32_t>& table, uint32_t max, int channel, int shift) {
+        for (uint32_t v = 0; v <= max; ++v) {
+            uint32_t wide = max ? uint32_t(255.0 / double(max) * double(v)) : 0;
+            table[v] = uint32_t(gamma_[size_t(channel)][std::min<uint32_t>(wide, 255)] >> 8) << shift;
+        }
+    };
+    fillTable(red, lay.redMax, 0, 16);
+    fillTable(green, lay.greenMax, 1, 8);
+    fillTable(blue, lay.blueMax, 2, 0);
+    // Placement: a picture that fits a screen-sized window is centred at its own size; otherwise it
+    // is scaled to fit with its aspect kept.
+    int w = src.width, h = src.height;
+    const bool centred = !exclusive && !layout_.windowMode && w <= outWidth && h <= outHeight;
+    if (!centred) {
+        if (int64_t(w) * outHeight > int64_t(h) * outWidth) {
+            h = int(int64_t(h) * outWidth / w);
+            w = outWidth;
+        } else {
+            w = int(int64_t(w) * outHeight / h);
+            h = outHeight;
+        }
+    }
+    const int x0 = (outWidth - w) / 2, y0 = (outHeight - h) / 2;
+    for (int y = 0; y < h; ++y) {
+        const int sy = int(int64_t(y) * src.height / h);
+        uint32_t* line = out + size_t(y0 + y) * size_t(outWidth) + size_t(x0);
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = src.pixel(int(int64_t(x) * src.width / w), sy);
+            line[x] = red[(p >> lay.redShift) & lay.redMax] | green[(p >> lay.greenShift) & lay.greenMax] |
+                      blue[p & lay.blueMax];
+        }
+    }
+}
+
+void DisplayDevice::clearBackBuffer() { back_->fillColour(backgroundColour); }
+
+void DisplayDevice::clearDepthBuffer() {
+    std::fill(depth_.begin(), depth_.end(), 1.0f);
+    if (gl_ && kind != DeviceKind::None) gl_->clearDepth();
+}
+
+void DisplayDevice::setGamma(int red, int green, int blue) {
+    const int values[3] = {red, green, blue};
+    for (int c = 0; c < 3; ++c) {
+        const int v = values[c];
+        const int offset = v > 256 ? v - 256 : 0;
+        const int slope = v > 256 ? 511 - v : v;
+        for (int i = 0; i < 256; ++i) gamma_[size_t(c)][size_t(i)] = uint16_t(offset * 256 + slope * i);
+    }
+}
+
+}  // namespace display
