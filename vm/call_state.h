@@ -1,32 +1,24 @@
 // What user-function calls keep during a run (vm/call_commands.cpp): the values saved at calls and
-// put back by their returns, and the per-function tables those saves follow.
+// put back by their returns, and the plans those saves follow.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace vm {
 
-struct Cell;
+// User-function numbers run from 1 to 1023.
+constexpr int kMaxFunctionNumber = 1023;
 
-// Temporaries come in blocks of 50 of each kind: block n (n >= 1) is function n's, function 19 and
-// above share the last block, block 0 is the main program's.
-constexpr int kTemporaryBlocks = 20;
-constexpr int kTemporariesPerBlock = 50;
+struct Cell;
 
 // The cells one kind of save covers: number cells keep their word, string cells their text.
 struct SavePlan {
     std::vector<Cell*> numbers;
     std::vector<Cell*> strings;
     bool ready = false;
-};
-
-// One call's saves: which plans it followed and where their values start on the value stacks.
-struct SaveRecord {
-    const SavePlan* locals = nullptr;      // the called function's variables (copies of strings)
-    const SavePlan* temporaries = nullptr; // its block's temporaries (strings moved out)
-    uint32_t wordsAt = 0;
-    uint32_t textsAt = 0;
 };
 
 struct CallState {
@@ -37,15 +29,17 @@ struct CallState {
 
     // Built on the first call of a run from the loaded program.
     bool tablesReady = false;
-    std::vector<SavePlan> functionPlans;         // per function number (as unsigned 16 bits): its parameters and locals
-    SavePlan blockPlans[kTemporaryBlocks];       // per block: the temporaries the code ever names
-    std::vector<int32_t> activeCalls;            // per function number (as unsigned 16 bits): calls now active
-    int16_t activeInBlock[kTemporaryBlocks] = {};  // active calls of functions using each block
-    int callFrames = 0;                          // user-function frames on the call stack
+    std::vector<SavePlan> functionPlans;      // per function number (1 to 1023; 0 stands for any other)
+    std::vector<int32_t> activeCalls;         // per function number as above: calls now active
+    std::vector<const SavePlan*> sitePlans;   // per call's code word: its live temporaries, nullptr = none
+    std::deque<SavePlan> livePlans;           // the plans sitePlans point to (a deque: plans never move)
+    int callFrames = 0;                   // user-function frames on the call stack
 
-    std::vector<SaveRecord> records;  // one per call that saved something, innermost last
-    std::vector<int32_t> words;       // saved number words, innermost last
-    std::vector<char*> texts;         // saved strings (owned), innermost last
+    // The saved values of every active call, innermost last.
+    std::vector<int32_t> words;
+    size_t wordCount = 0;
+    std::vector<char*> texts;  // owned heap strings (or nullptr)
+    size_t textCount = 0;
 };
 
 }  // namespace vm

@@ -46,7 +46,6 @@ void labelCall(Machine& m) {
     Frame& f = m.frames[m.depth];
     f.returnTo = p + 1;
     f.entry = nullptr;  // marks a label call: a subroutine return pops only these
-    f.savedFrom = -1;
     ++m.depth;
     m.pc = codeAt(m, p[0].target);
 }

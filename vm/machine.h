@@ -85,15 +85,17 @@ struct ElementRef {
 
 constexpr int kCallStackSize = 65535;  // a push is refused when depth + 1 would reach this
 
-struct SavedLocals;  // defined by the call instructions
-
 struct Frame {
-    const Op* returnTo = nullptr;  // the call's first operand
-    const Op* entry = nullptr;     // the called function's parameter list
-    SavedLocals* saved = nullptr;
+    const Op* returnTo = nullptr;  // the call's first operand (label call: the position after it)
+    const Op* entry = nullptr;     // the called function's parameter list; nullptr for a label call
+    // What a user-function call saved (vm/call_commands.cpp): the plans it followed (nullptr = none)
+    // and where their values start on the value stacks of Machine::calls.
+    const SavePlan* savedLocals = nullptr;
+    const SavePlan* savedLive = nullptr;
+    uint32_t savedWordsAt = 0;
+    uint32_t savedTextsAt = 0;
     uint8_t argumentCount = 0;
     int16_t callerFunction = 0;
-    int32_t savedFrom = -1;  // this call's entry in Machine::calls.records; -1 = it saved nothing
 };
 
 // --- the loaded program ------------------------------------------------------------------------

@@ -181,6 +181,6 @@ TEST(CoreArithmetic, IncrementsAndDecrementsOnlyTouchVariablesOfTheirKind) {
         const int cell = c.v.kind == Operand::Kind::IntConst ? -1 : c.v.word - kCellWordBase;
         if (cell < 0) continue;
         const bool isReal = cell >= kRealVarBase && cell < kStringVarBase;
-        EXPECT_EQ(isReal ? double{m->cells[cell].f} : double{m->cells[cell].i}, c.expected);
+        EXPECT_EQ(isReal ? static_cast<double>(m->cells[cell].f) : static_cast<double>(m->cells[cell].i), c.expected);
     }
 }

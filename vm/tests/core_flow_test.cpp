@@ -170,7 +170,7 @@ TEST(CoreCalls, RecursionKeepsTheTemporariesOfEachActiveCall) {
         EXPECT_EQ(m->errorCode, 0);
         EXPECT_EQ(intVarValue(*m, 1), expected) << "fib(" << n << ")";
         EXPECT_EQ(m->depth, 0);
-        EXPECT_TRUE(m->calls.records.empty() && m->calls.words.empty() && m->calls.texts.empty());
+        EXPECT_TRUE(m->calls.wordCount == 0 && m->calls.textCount == 0);
     }
 
     // f1(n) = n*3 + f2(n-1), f2(n) = n*5 + f1(n-1): each function's block is entered again through the other.
