@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -140,7 +141,13 @@ private:
 
     // --- streams and symbols (symbols.cpp)
     void emitWord(int32_t value);
-    void emitInstruction(int32_t code, const std::vector<Operand>& operands);
+    void emitInstruction(int32_t code, const Operand* operands, size_t count);
+    void emitInstruction(int32_t code, const std::vector<Operand>& operands) {
+        emitInstruction(code, operands.data(), operands.size());
+    }
+    void emitInstruction(int32_t code, std::initializer_list<Operand> operands) {
+        emitInstruction(code, operands.begin(), operands.size());
+    }
     Operand allocateTemporary(char type);
     void resetTemporaries();
     Operand integerConstant(int32_t value);
@@ -162,6 +169,7 @@ private:
     bool splitParameters(std::string_view text, std::vector<std::string>& out);
     std::string typeList(std::string_view letters) const;
     bool noFittingFunction(const std::string& name);
+    void prepareOperatorEntries();
 
     // --- statements (statements.cpp)
     struct Match;
@@ -186,6 +194,9 @@ private:
     const Vocabulary& vocabulary_;
     const LanguageFile& language_;
     std::unordered_map<int32_t, int> keywordByCode_;
+    int assignmentEntry_ = -1, elementStoreEntry_ = -1;
+    // For each operator level and operand types (l, f, s each), the chosen entry or -1.
+    int operatorEntries_[13][3][3];
 
     std::vector<int32_t> code_, lines_;
     int line_ = 1;

@@ -122,6 +122,27 @@ bool onlyChars(const std::string& text, const char* allowed) {
 
 }  // namespace
 
+namespace {
+int typeSlotOf(char type) { return type == 'l' ? 0 : type == 'f' ? 1 : 2; }
+}  // namespace
+
+// An operator's entry depends only on its level and its operands' types: choose them all once.
+void Compiler::prepareOperatorEntries() {
+    const char letters[3] = {'l', 'f', 's'};
+    for (int level = 0; level < 13; ++level)
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b) {
+                int& chosen = operatorEntries_[level][a][b];
+                chosen = -1;
+                std::string types{letters[a], letters[b]};
+                for (int j : vocabulary_.functionsNamed(kLevels[level].entryName))
+                    if (std::string_view(vocabulary_.functions()[j].signature).substr(1) == types) {
+                        chosen = j;
+                        break;
+                    }
+            }
+}
+
 bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& out) {
     out.clear();
     if (trimmed(text).empty()) return true;
@@ -235,13 +256,7 @@ Operand Compiler::compileOperatorExpression(std::string text) {
             Operand b = compileOperand(right);
             if (b.type == 'x') return b;
             const char* name = kLevels[level].entryName;
-            std::string types{a.type, b.type};
-            int chosen = -1;
-            for (int j : vocabulary_.functionsNamed(name))
-                if (std::string_view(vocabulary_.functions()[j].signature).substr(1) == types) {
-                    chosen = j;
-                    break;
-                }
+            int chosen = operatorEntries_[level][typeSlotOf(a.type)][typeSlotOf(b.type)];
             if (chosen < 0) {
                 noFittingFunction(name);
                 return {};

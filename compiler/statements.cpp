@@ -317,7 +317,7 @@ bool Compiler::compileNotACommand(std::string_view text) {
             } else {
                 command = "=";
             }
-            int entry = vocabulary_.firstCommand(command);
+            int entry = command == "=" ? assignmentEntry_ : elementStoreEntry_;
             if (entry < 0) return fail(29);
             if (!compileCommand(entry, target + "," + value)) return false;
             return compileRest(rest);

@@ -35,6 +35,9 @@ Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
         int entry = vocabulary_.firstCommand(kStructureKeywords[k]);
         if (entry >= 0) keywordByCode_.try_emplace(vocabulary_.commands()[entry].code, k);
     }
+    assignmentEntry_ = vocabulary_.firstCommand("=");
+    elementStoreEntry_ = vocabulary_.firstCommand("@=");
+    prepareOperatorEntries();
 }
 
 const std::string& Compiler::message(int key) const {
@@ -54,7 +57,7 @@ bool Compiler::failText(const std::string& text) {
 }
 
 void Compiler::reserveFor(size_t sourceBytes) {
-    size_t words = std::max<size_t>(65536, sourceBytes / 2);
+    size_t words = std::min<size_t>(std::max<size_t>(65536, sourceBytes), size_t(1) << 24);
     code_.reserve(words);
     lines_.reserve(words);
 }
@@ -64,10 +67,11 @@ void Compiler::emitWord(int32_t value) {
     lines_.push_back(line_);
 }
 
-void Compiler::emitInstruction(int32_t code, const std::vector<Operand>& operands) {
+void Compiler::emitInstruction(int32_t code, const Operand* operands, size_t count) {
     if (typeOnly_) return;
     emitWord(code);
-    for (const Operand& operand : operands) {
+    for (size_t k = 0; k < count; ++k) {
+        const Operand& operand = operands[k];
         if (operand.type == 'a') {
             // The label's fixup is the word it actually lands in, whatever was emitted before.
             LabelEntry& label = labels_[operand.index - kLabel];

@@ -34,10 +34,10 @@ std::string normaliseName(std::string_view raw) {
     return name;
 }
 
-const std::vector<int>& namedIn(const std::unordered_map<std::string, std::vector<int>>& index,
-                                std::string_view name) {
+template <typename Index>
+const std::vector<int>& namedIn(const Index& index, std::string_view name) {
     static const std::vector<int> none;
-    auto it = index.find(std::string(name));
+    auto it = index.find(name);
     return it == index.end() ? none : it->second;
 }
 

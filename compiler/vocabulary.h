@@ -44,10 +44,16 @@ public:
     size_t longestCommandWords() const { return longestCommandWords_; }
 
 private:
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+    using NameIndex = std::unordered_map<std::string, std::vector<int>, NameHash, std::equal_to<>>;
+
     std::vector<VocabularyEntry> commands_;
     std::vector<VocabularyEntry> functions_;
-    std::unordered_map<std::string, std::vector<int>> commandIndex_;
-    std::unordered_map<std::string, std::vector<int>> functionIndex_;
+    NameIndex commandIndex_;
+    NameIndex functionIndex_;
     std::unordered_map<int32_t, int> codeIndex_;
     int arrayRead_ = -1;
     size_t longestCommandWords_ = 1;

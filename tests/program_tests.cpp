@@ -179,7 +179,9 @@ TEST_P(Program, RunsAsItsRemarksExpect) {
     } else {
         EXPECT_EQ(outcome.errorCode, 0) << "runtime error at line " << outcome.errorLine;
     }
-    if (expected.checkTranscript) EXPECT_EQ(outcome.transcript, expected.transcript);
+    if (expected.checkTranscript) {
+        EXPECT_EQ(outcome.transcript, expected.transcript);
+    }
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
