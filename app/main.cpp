@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -73,6 +74,8 @@ int parseRunArguments(const std::string &mode, int argc, char **argv, RunArgumen
             std::string v;
             if (!value(v) || v.empty())
                 return usageError(mode, a + " needs a file name");
+            // Absolute: the program may change the current directory while these files are in use.
+            v = std::filesystem::absolute(v).lexically_normal().string();
             if (a == "--dump-frames")
                 p.dumpFramesDir = v;
             else if (a == "--input")
@@ -99,8 +102,11 @@ int parseRunArguments(const std::string &mode, int argc, char **argv, RunArgumen
         return -1;
     if (out.program.empty())
         return usageError(mode, "which program? (zorvane " + mode + " FILE)");
-    for (size_t k = 0; k < programArgs.size(); ++k)
-        out.options.commandLine += (k ? " " : "") + programArgs[k];
+    for (size_t k = 0; k < programArgs.size(); ++k) {
+        if (k)
+            out.options.commandLine += ' ';
+        out.options.commandLine += programArgs[k];
+    }
 
     // Input scripts and recordings are checked before anything starts, so a typo is a usage error.
     std::string error, text;
@@ -230,8 +236,11 @@ int notYet(const std::string &mode, int argc, char **argv) {
 // A standalone game: everything on the command line belongs to the game.
 int standaloneRun(int argc, char **argv, const std::string &executable) {
     host::RunOptions options;
-    for (int i = 1; i < argc; ++i)
-        options.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            options.commandLine += ' ';
+        options.commandLine += argv[i];
+    }
     host::Host host(host::fixHostPaths(), options);
     display::attachDisplay(host);
     auto source = host::payloadSource(executable);

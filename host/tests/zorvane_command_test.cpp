@@ -136,7 +136,8 @@ TEST_F(ZorvaneCommand, RecordedRunsReplayExactly) {
 }
 
 TEST_F(ZorvaneCommand, AStandaloneGameRunsItsAppendedProgram) {
-    std::string src = source("game.qxa", "print \"from the payload\"\r\nprint command line$()\r\nend\r\n");
+    // A standalone game ignores recoverable errors: the division by zero leaves 0 and the game goes on.
+    std::string src = source("game.qxa", "x = 1 / 0\r\nprint \"from the payload\"\r\nprint command line$()\r\nend\r\n");
     compiler::CompileResult compiled = compiler::compileFile(src);
     ASSERT_TRUE(compiled.ok) << compiled.message;
     builder::PayloadWriter writer;
