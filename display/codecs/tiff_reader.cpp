@@ -1,10 +1,14 @@
-// TIFF files through the general image library: the first page, any compression and layout the
-// library reads, 16-bit samples scaled to 8 bits.
+// TIFF files: the built-in reader for uncompressed, LZW and PackBits pictures, the general image
+// library for the rest (JPEG, fax and deflate compression): first page, 16-bit samples scaled to
+// 8 bits. The built-in reader goes first because the library refuses tiled planar pictures, leaves
+// associated alpha premultiplied, and its TIFF layer prints a line to the terminal for every EXIF
+// tag it does not know.
 #include <FreeImage.h>
 
 #include <memory>
 
 #include "display/codecs/decoded_image.h"
+#include "display/codecs/tiff_own.h"
 
 namespace display::codecs {
 namespace {
@@ -20,7 +24,7 @@ uint32_t scale16(uint16_t v) { return (uint32_t(v) + 128) / 257; }
 
 }  // namespace
 
-DecodeResult decodeTiff(Bytes data) {
+static DecodeResult decodeWithLibrary(Bytes data) {
   if (data.size() < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M')))
     return DecodeResult::fail("not a TIFF file");
   FreeImage_SetOutputMessage(ignoreMessage);
@@ -61,6 +65,13 @@ DecodeResult decodeTiff(Bytes data) {
       out[x] = argb(src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], src[FI_RGBA_ALPHA]);
   }
   return DecodeResult::done(std::move(image));
+}
+
+DecodeResult decodeTiff(Bytes data) {
+  auto own = decodeTiffOwn(data);
+  if (own.ok()) return own;
+  auto result = decodeWithLibrary(data);
+  return result.ok() ? std::move(result) : DecodeResult::fail(own.error + "; " + result.error);
 }
 
 }  // namespace display::codecs
