@@ -14,46 +14,52 @@ namespace {
 constexpr size_t kMaxListedAdapters = 5;
 constexpr size_t kMaxCardName = 255;
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
+bool sameIgnoringCase(const std::string &a, const std::string &b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-std::string readState(const DisplayEnvironment& env, const char* key, const char* fallback) {
+std::string readState(const DisplayEnvironment &env, const char *key, const char *fallback) {
     return env.readState ? env.readState(key, fallback) : fallback;
 }
 
-void writeState(const DisplayEnvironment& env, const char* key, const std::string& value) {
-    if (env.writeState) env.writeState(key, value);
+void writeState(const DisplayEnvironment &env, const char *key, const std::string &value) {
+    if (env.writeState)
+        env.writeState(key, value);
 }
 
 // The remembered depth; anything but 16, 24 or 32 (a hand-edited file) means 16, so that a bad
 // value cannot keep every program from starting.
-int depthFromText(const std::string& text) {
+int depthFromText(const std::string &text) {
     const int depth = std::atoi(text.substr(0, 7).c_str());
     return depth == 24 || depth == 32 ? depth : 16;
 }
 
 // Waits for a character key (when `keys` is given, one of them) or, with `orClick`, a mouse click.
 // Returns the character, 0 for a click, -1 when no input can come (window closed, nobody there).
-int waitForInput(const DisplayEnvironment& env, const std::string& keys, bool orClick) {
-    if (!env.pumpMessages) return -1;
+int waitForInput(const DisplayEnvironment &env, const std::string &keys, bool orClick) {
+    if (!env.pumpMessages)
+        return -1;
     for (;;) {
         bool clicked = false;
         const int c = env.pumpMessages(clicked);
-        if (c < 0) return -1;
-        if (orClick && clicked) return 0;
-        if (c > 0 && (keys.empty() || keys.find(char(c)) != std::string::npos)) return c;
+        if (c < 0)
+            return -1;
+        if (orClick && clicked)
+            return 0;
+        if (c > 0 && (keys.empty() || keys.find(char(c)) != std::string::npos))
+            return c;
     }
 }
 
-void pause(const DisplayEnvironment& env, uint32_t ms) {
-    if (env.platform) env.platform->waitUntil(env.platform->millis() + ms);
+void pause(const DisplayEnvironment &env, uint32_t ms) {
+    if (env.platform)
+        env.platform->waitUntil(env.platform->millis() + ms);
 }
 
-}  // namespace
+} // namespace
 
-void probeCard(DisplayDevice& device) {
-    auto& probe = device.probe;
+void probeCard(DisplayDevice &device) {
+    auto &probe = device.probe;
     probe = DisplayDevice::ProbeResults{};
     const int savedWidth = device.requestedWidth, savedHeight = device.requestedHeight,
               savedDepth = device.requestedDepth;
@@ -62,7 +68,8 @@ void probeCard(DisplayDevice& device) {
     int lastDepth = 16;
     bool haveObject = device.createDisplayObject(false);
     for (int depth : {16, 24, 32}) {
-        if (!haveObject) break;
+        if (!haveObject)
+            break;
         lastDepth = depth;
         device.requestedWidth = 640;
         device.requestedHeight = 480;
@@ -76,7 +83,8 @@ void probeCard(DisplayDevice& device) {
         }
         device.releaseSurfaces();
         device.created = false;
-        if (madeHardware) break;
+        if (madeHardware)
+            break;
         haveObject = device.createDisplayObject(false);
     }
     device.releaseSurfaces();
@@ -88,22 +96,25 @@ void probeCard(DisplayDevice& device) {
     device.requestedDepth = savedDepth;
 }
 
-void runCardChoice(DisplayDevice& device) {
-    const DisplayEnvironment& env = device.environment();
+void runCardChoice(DisplayDevice &device) {
+    const DisplayEnvironment &env = device.environment();
     device.chosenCard = readState(env, "BEST3DCARD", "").substr(0, kMaxCardName);
     std::vector<std::string> listed;
-    for (const Adapter& a : device.adapters()) {
-        if (listed.size() == kMaxListedAdapters) break;
+    for (const Adapter &a : device.adapters()) {
+        if (listed.size() == kMaxListedAdapters)
+            break;
         listed.push_back(a.description.substr(0, kMaxCardName));
     }
-    for (const auto& name : listed) {
+    for (const auto &name : listed) {
         if (sameIgnoringCase(name, device.chosenCard)) {
             device.depth3d = depthFromText(readState(env, "BEST3DDEPTH", "16"));
             return;
         }
     }
-    if (!sameIgnoringCase(device.chosenCard, "ask")) return;
-    if (listed.empty()) return;
+    if (!sameIgnoringCase(device.chosenCard, "ask"))
+        return;
+    if (listed.empty())
+        return;
 
     // The card chooser: the only adapter is taken without asking.
     if (listed.size() == 1) {
@@ -111,7 +122,8 @@ void runCardChoice(DisplayDevice& device) {
     } else {
         device.screenShown = DisplayDevice::StartScreen::Choice;
         std::string keys;
-        for (size_t k = 0; k < listed.size(); ++k) keys += char('1' + k);
+        for (size_t k = 0; k < listed.size(); ++k)
+            keys += char('1' + k);
         const int c = waitForInput(env, keys, false);
         // Nobody to answer (a headless run without the key): the first card.
         device.chosenCard = listed[c > 0 ? size_t(c - '1') : 0];
@@ -133,8 +145,9 @@ std::vector<std::string> DisplayDevice::startScreenLines() const {
     if (screenShown == StartScreen::Choice) {
         lines.push_back("MULTIPLE DISPLAY CARDS DETECTED");
         size_t n = 0;
-        for (const Adapter& a : adapters_) {
-            if (n == kMaxListedAdapters) break;
+        for (const Adapter &a : adapters_) {
+            if (n == kMaxListedAdapters)
+                break;
             std::snprintf(text, sizeof text, "%d. %s", int(++n), a.description.substr(0, kMaxCardName).c_str());
             lines.push_back(text);
         }
@@ -165,4 +178,4 @@ std::vector<std::string> DisplayDevice::startScreenLines() const {
     return lines;
 }
 
-}  // namespace display
+} // namespace display

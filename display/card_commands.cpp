@@ -17,69 +17,74 @@ constexpr int kErrorTextureMemory = 9012;
 constexpr int kErrorVideoMemory = 9013;
 constexpr size_t kMaxCardName = 255;
 
-void recreateAtRequestedMode(vm::Machine& m, DisplayDevice& d) {
+void recreateAtRequestedMode(vm::Machine &m, DisplayDevice &d) {
     d.recreate(m, d.requestedWidth, d.requestedHeight, d.requestedDepth);
 }
 
-template <bool DisplayDevice::*Flag, bool Value>
-void setDeviceFlag(vm::Machine& m) {
-    if (DisplayDevice* device = deviceOf(m)) {
+template <bool DisplayDevice::*Flag, bool Value> void setDeviceFlag(vm::Machine &m) {
+    if (DisplayDevice *device = deviceOf(m)) {
         device->*Flag = Value;
         recreateAtRequestedMode(m, *device);
     }
 }
 
 // 9003: each adapter's description, no values.
-void listDisplayCards(vm::Machine& m) {
+void listDisplayCards(vm::Machine &m) {
     QueryResult result;
-    if (const DisplayDevice* device = deviceOf(m)) {
+    if (const DisplayDevice *device = deviceOf(m)) {
         result.valid = true;
-        for (const Adapter& a : device->adapters()) result.entries.push_back({{}, a.description});
+        for (const Adapter &a : device->adapters())
+            result.entries.push_back({{}, a.description});
     }
     publishQueryResult(m, std::move(result));
 }
 
 // 9004 name: use that card; a warning when the card in use afterwards is another one.
-void setDisplayCard(vm::Machine& m) {
+void setDisplayCard(vm::Machine &m) {
     const std::string name = std::string(vm::text(*m.pc[0].cell)).substr(0, kMaxCardName);
     m.pc += 1;
-    DisplayDevice* device = deviceOf(m);
-    if (!device) return;
+    DisplayDevice *device = deviceOf(m);
+    if (!device)
+        return;
     device->chosenCard = name;
-    if (!device->recreate(m, device->requestedWidth, device->requestedHeight, device->requestedDepth)) return;
-    if (device->cardName != name) vm::raise(m, kWarningCardNotInUse);
+    if (!device->recreate(m, device->requestedWidth, device->requestedHeight, device->requestedDepth))
+        return;
+    if (device->cardName != name)
+        vm::raise(m, kWarningCardNotInUse);
 }
 
 // 9013: nothing is resident yet that could be evicted; textures come back on their next use.
-void flushVideoMemory(vm::Machine&) {}
+void flushVideoMemory(vm::Machine &) {}
 
-int32_t clampedBytes(uint64_t bytes) { return int32_t(std::min<uint64_t>(bytes, INT32_MAX)); }
+int32_t clampedBytes(uint64_t bytes) {
+    return int32_t(std::min<uint64_t>(bytes, INT32_MAX));
+}
 
-template <uint64_t Adapter::*Memory, int Error>
-void memoryQuery(vm::Machine& m) {
-    vm::Cell& result = *m.pc[0].cell;
+template <uint64_t Adapter::*Memory, int Error> void memoryQuery(vm::Machine &m) {
+    vm::Cell &result = *m.pc[0].cell;
     m.pc += 1;
     result.i = 0;
-    const DisplayDevice* device = deviceOf(m);
-    if (!device || !device->created) return vm::raise(m, Error);
+    const DisplayDevice *device = deviceOf(m);
+    if (!device || !device->created)
+        return vm::raise(m, Error);
     result.i = clampedBytes(device->adapters()[size_t(device->adapterInUse)].*Memory);
 }
 
-void softwareFlag(vm::Machine& m) {
-    const DisplayDevice* device = deviceOf(m);
+void softwareFlag(vm::Machine &m) {
+    const DisplayDevice *device = deviceOf(m);
     m.pc[0].cell->i = device && device->emulation ? 1 : 0;
     m.pc += 1;
 }
 
-void cardInUse(vm::Machine& m) {
-    const DisplayDevice* device = deviceOf(m);
+void cardInUse(vm::Machine &m) {
+    const DisplayDevice *device = deviceOf(m);
     const std::string name = device ? device->cardName.substr(0, kMaxCardName) : std::string();
     vm::setString(*m.pc[0].cell, name);
     m.pc += 1;
 }
 
-void transformAndLighting(vm::Machine& m) {
-    const DisplayDevice* device = deviceOf(m);
+void transformAndLighting(vm::Machine &m) {
+    const DisplayDevice *device = deviceOf(m);
     m.pc[0].cell->i = device && device->kind == DeviceKind::TnL ? 1 : 0;
     m.pc += 1;
 }
@@ -99,8 +104,10 @@ constexpr vm::CommandEntry kCardCommands[] = {
     {9056, &transformAndLighting, "1 when the 3D device transforms and lights in hardware"},
 };
 
-}  // namespace
+} // namespace
 
-void registerCardCommands(vm::Machine& m) { vm::registerCommands(m, kCardCommands); }
+void registerCardCommands(vm::Machine &m) {
+    vm::registerCommands(m, kCardCommands);
+}
 
-}  // namespace display
+} // namespace display

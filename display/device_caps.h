@@ -18,8 +18,8 @@ enum BlendCap : uint32_t {
 };
 
 struct GhostBlend {
-    int mode = 0;  // 0 to 9
-    int pair = 0;  // 0, 5, 6 or 7
+    int mode = 0; // 0 to 9
+    int pair = 0; // 0, 5, 6 or 7
 };
 
 // The ghost blend mode from the source and destination blend caps: the tests run in a fixed order
@@ -30,17 +30,18 @@ constexpr GhostBlend ghostBlendFor(uint32_t source, uint32_t destination) {
         int mode, pair;
     };
     constexpr Test tests[] = {
-        {kBlendZero, kBlendInvSrcColour, 9, 0},      {kBlendInvDestColour, kBlendInvSrcColour, 8, 0},
-        {kBlendDestColour, kBlendZero, 6, 6},        {kBlendDestColour, kBlendSrcColour, 5, 5},
-        {kBlendZero, kBlendSrcColour, 7, 7},         {kBlendDestColour, kBlendOne, 4, 0},
-        {kBlendOne, kBlendOne, 3, 0},                {kBlendInvDestColour, kBlendOne, 2, 0},
+        {kBlendZero, kBlendInvSrcColour, 9, 0}, {kBlendInvDestColour, kBlendInvSrcColour, 8, 0},
+        {kBlendDestColour, kBlendZero, 6, 6},   {kBlendDestColour, kBlendSrcColour, 5, 5},
+        {kBlendZero, kBlendSrcColour, 7, 7},    {kBlendDestColour, kBlendOne, 4, 0},
+        {kBlendOne, kBlendOne, 3, 0},           {kBlendInvDestColour, kBlendOne, 2, 0},
         {kBlendOne, kBlendInvSrcColour, 1, 0},
     };
     GhostBlend result;
-    for (const Test& t : tests) {
+    for (const Test &t : tests) {
         if ((source & t.s) && (destination & t.d)) {
             result.mode = t.mode;
-            if (t.pair) result.pair = t.pair;
+            if (t.pair)
+                result.pair = t.pair;
         }
     }
     return result;
@@ -51,7 +52,7 @@ struct DeviceCaps {
     bool texturesInVideoMemory = false;
     int ghostBlendMode = 0;
     int ghostBlendPair = 0;
-    int textureFilterMode = 0;  // 1 linear, 2 anisotropic
+    int textureFilterMode = 0; // 1 linear, 2 anisotropic
     bool fogAvailable = false;
     bool wBuffer = false;
     bool vertexFog = false;
@@ -59,7 +60,7 @@ struct DeviceCaps {
     bool mipmapping = false;
     bool addressWrap = false, addressMirror = false, addressClamp = false;
     bool compressedTextures = false;
-    std::vector<std::string> textureFormats;  // at most 99
+    std::vector<std::string> textureFormats; // at most 99
 };
 
-}  // namespace display
+} // namespace display

@@ -10,7 +10,7 @@ namespace display {
 
 class DisplayDevice;
 
-void bindDevice(vm::Machine& m, DisplayDevice* device);  // nullptr unbinds
-DisplayDevice* deviceOf(const vm::Machine& m);           // nullptr when none is bound
+void bindDevice(vm::Machine &m, DisplayDevice *device); // nullptr unbinds
+DisplayDevice *deviceOf(const vm::Machine &m);          // nullptr when none is bound
 
-}  // namespace display
+} // namespace display

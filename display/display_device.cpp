@@ -13,7 +13,7 @@
 namespace display {
 namespace {
 
-constexpr const char* kPrimaryDriver = "Primary Display Driver";
+constexpr const char *kPrimaryDriver = "Primary Display Driver";
 constexpr int kSystemErrorDisplayObject = 10003;
 constexpr int kSystemErrorDisplayMode = 10004;
 constexpr int kSystemErrorSurfaces = 10005;
@@ -21,10 +21,10 @@ constexpr int kWarningModeRefused = 1503;
 constexpr int kWarningSurfacesFailed = 1504;
 
 // Describes the machine's one adapter from the GL device, or a 2D-only adapter without one.
-std::vector<Adapter> realAdapters(const std::shared_ptr<platform::GlDevice>& gl) {
+std::vector<Adapter> realAdapters(const std::shared_ptr<platform::GlDevice> &gl) {
     Adapter a;
     if (gl) {
-        const auto& info = gl->info();
+        const auto &info = gl->info();
         a.description = info.renderer.empty() ? kPrimaryDriver : info.renderer;
         a.hardware = !info.software;
         a.has3d = true;
@@ -38,26 +38,33 @@ std::vector<Adapter> realAdapters(const std::shared_ptr<platform::GlDevice>& gl)
     return {a};
 }
 
-}  // namespace
+} // namespace
 
-const char* deviceLabel(DeviceKind kind) {
+const char *deviceLabel(DeviceKind kind) {
     switch (kind) {
-    case DeviceKind::TnL: return "T&L";
-    case DeviceKind::Hal: return "HAL";
-    case DeviceKind::Rgb: return "RGB";
-    case DeviceKind::Mmx: return "MMX";
-    case DeviceKind::Other: return "OTHER";
-    default: return "";
+    case DeviceKind::TnL:
+        return "T&L";
+    case DeviceKind::Hal:
+        return "HAL";
+    case DeviceKind::Rgb:
+        return "RGB";
+    case DeviceKind::Mmx:
+        return "MMX";
+    case DeviceKind::Other:
+        return "OTHER";
+    default:
+        return "";
     }
 }
 
-const std::vector<DisplayMode>& standardModes() {
+const std::vector<DisplayMode> &standardModes() {
     static const std::vector<DisplayMode> modes = [] {
         std::vector<DisplayMode> list;
-        const int sizes[][2] = {{320, 200}, {320, 240}, {400, 300}, {512, 384},  {640, 400},   {640, 480},
+        const int sizes[][2] = {{320, 200}, {320, 240},  {400, 300},  {512, 384},  {640, 400},   {640, 480},
                                 {800, 600}, {1024, 768}, {1152, 864}, {1280, 960}, {1280, 1024}, {1600, 1200}};
         for (int depth : {16, 24, 32})
-            for (const auto& s : sizes) list.push_back({s[0], s[1], depth});
+            for (const auto &s : sizes)
+                list.push_back({s[0], s[1], depth});
         return list;
     }();
     return modes;
@@ -68,7 +75,8 @@ DisplayDevice::DisplayDevice(DisplayEnvironment env)
     if (env_.want3d && env_.adapters.empty()) {
         std::string why;
         gl_ = platform::acquireGlDevice(env_.headless, why);
-        if (!gl_) recordEngineError(why);
+        if (!gl_)
+            recordEngineError(why);
     }
     adapters_ = env_.adapters.empty() ? realAdapters(gl_) : env_.adapters;
     setGamma(256, 256, 256);
@@ -79,33 +87,42 @@ DisplayDevice::DisplayDevice(DisplayEnvironment env)
 
 DisplayDevice::~DisplayDevice() = default;
 
-uint32_t DisplayDevice::millis() const { return env_.platform ? env_.platform->millis() : 0; }
+uint32_t DisplayDevice::millis() const {
+    return env_.platform ? env_.platform->millis() : 0;
+}
 
-void DisplayDevice::recordEngineError(const std::string& text) {
+void DisplayDevice::recordEngineError(const std::string &text) {
     engineDetail = text.substr(0, 255);
-    if (machine) machine->engineDetail = engineDetail;
-    if (env_.logEngineError) env_.logEngineError(engineDetail);
+    if (machine)
+        machine->engineDetail = engineDetail;
+    if (env_.logEngineError)
+        env_.logEngineError(engineDetail);
 }
 
 std::vector<DisplayMode> DisplayDevice::modes() const {
     std::vector<DisplayMode> list = env_.modes.empty() ? standardModes() : env_.modes;
     if (env_.modes.empty()) {
-        for (const auto& real : platform::realDisplayModes()) list.push_back({real.width, real.height, real.depth});
+        for (const auto &real : platform::realDisplayModes())
+            list.push_back({real.width, real.height, real.depth});
     }
     std::vector<DisplayMode> out;
-    for (const auto& mode : list) {
-        if (mode.depth <= 15 || mode.width <= 0 || mode.height <= 0) continue;
-        if (std::find(out.begin(), out.end(), mode) == out.end()) out.push_back(mode);
+    for (const auto &mode : list) {
+        if (mode.depth <= 15 || mode.width <= 0 || mode.height <= 0)
+            continue;
+        if (std::find(out.begin(), out.end(), mode) == out.end())
+            out.push_back(mode);
     }
-    std::stable_sort(out.begin(), out.end(), [](const DisplayMode& a, const DisplayMode& b) {
-        if (a.depth != b.depth) return a.depth < b.depth;
-        if (a.width != b.width) return a.width < b.width;
+    std::stable_sort(out.begin(), out.end(), [](const DisplayMode &a, const DisplayMode &b) {
+        if (a.depth != b.depth)
+            return a.depth < b.depth;
+        if (a.width != b.width)
+            return a.width < b.width;
         return a.height < b.height;
     });
     return out;
 }
 
-bool DisplayDevice::modeOffered(const DisplayMode& mode) const {
+bool DisplayDevice::modeOffered(const DisplayMode &mode) const {
     const auto list = modes();
     return std::find(list.begin(), list.end(), mode) != list.end();
 }
@@ -116,14 +133,16 @@ int DisplayDevice::createAtStartUp() {
     requestedWidth = 640;
     requestedHeight = 480;
     requestedDepth = depth3d;
-    if (!createDisplayObject(false)) return kSystemErrorDisplayObject;
+    if (!createDisplayObject(false))
+        return kSystemErrorDisplayObject;
     if (env_.windowMode) {
         screenWidth = requestedWidth;
         screenHeight = requestedHeight;
     } else if (!setMode(requestedWidth, requestedHeight, requestedDepth)) {
         return kSystemErrorDisplayMode;
     }
-    if (!createSurfaces()) return kSystemErrorSurfaces;
+    if (!createSurfaces())
+        return kSystemErrorSurfaces;
     for (int k = 0; k < 2; ++k) {
         clearBackBuffer();
         present();
@@ -143,9 +162,10 @@ bool DisplayDevice::createDisplayObject(bool forcePrimary) {
     }
     if (exclusive && !emulation && !forcePrimary && chosenCard != kPrimaryDriver) {
         for (size_t k = 0; k < adapters_.size(); ++k) {
-            const Adapter& a = adapters_[k];
+            const Adapter &a = adapters_[k];
             bool match = chosenCard.empty() ? a.hasIdentifier : a.description == chosenCard;
-            if (env_.traceMode && env_.platform) env_.platform->waitUntil(env_.platform->millis() + 100);
+            if (env_.traceMode && env_.platform)
+                env_.platform->waitUntil(env_.platform->millis() + 100);
             if (match) {
                 adapterInUse = static_cast<int>(k);
                 cardName = a.description;
@@ -182,9 +202,10 @@ bool DisplayDevice::setMode(int width, int height, int depth) {
 }
 
 bool DisplayDevice::createSurfaces() {
-    const Adapter& adapter = adapters_[size_t(adapterInUse)];
+    const Adapter &adapter = adapters_[size_t(adapterInUse)];
     const int bitsPerPixel = requestedDepth == 24 || requestedDepth == 32 ? requestedDepth : 16;
-    const uint64_t needed = uint64_t(uint32_t(screenWidth)) * uint64_t(uint32_t(screenHeight)) * uint64_t(bitsPerPixel / 8) * 3;
+    const uint64_t needed =
+        uint64_t(uint32_t(screenWidth)) * uint64_t(uint32_t(screenHeight)) * uint64_t(bitsPerPixel / 8) * 3;
     // A software rasteriser has no video memory: its buffers are system memory.
     systemMemory = !adapter.hardware || adapter.textureMemory < needed || emulation;
     flipChain = !env_.blitFlipMode && exclusive && !systemMemory;
@@ -192,9 +213,10 @@ bool DisplayDevice::createSurfaces() {
         primary_->reset(screenWidth, screenHeight, bitsPerPixel);
         back_->reset(screenWidth, screenHeight, bitsPerPixel);
         depth_.assign(size_t(screenWidth) * size_t(screenHeight), 1.0f);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc &) {
         releaseSurfaces();
-        recordEngineError(systemMemory ? "Failed to create a BackBuffer in system memory" : "Failed to create a Primary Surface for unknown reason");
+        recordEngineError(systemMemory ? "Failed to create a BackBuffer in system memory"
+                                       : "Failed to create a Primary Surface for unknown reason");
         return false;
     }
     gammaSupported = true;
@@ -213,20 +235,25 @@ bool DisplayDevice::create3dDevice() {
     kind = DeviceKind::None;
     hardwareDevice = false;
     caps_ = DeviceCaps{};
-    const Adapter& adapter = adapters_[size_t(adapterInUse)];
+    const Adapter &adapter = adapters_[size_t(adapterInUse)];
     // Without a 3D context the display runs 2D only: the 3D device is absent, which is no failure.
-    if (!adapter.has3d) return true;
+    if (!adapter.has3d)
+        return true;
     // Status per attempt: two reserved places, then T&L, HAL, RGB, MMX.
     char status[7] = "......";
     const bool hardwareReady = adapter.hardware && !systemMemory;
     auto attempt = [&](int place, bool occurs, bool skip, bool works, DeviceKind k) {
-        if (kind != DeviceKind::None || !occurs) return;
+        if (kind != DeviceKind::None || !occurs)
+            return;
         if (skip) {
-            if (place >= 0) status[place] = '2';
+            if (place >= 0)
+                status[place] = '2';
             return;
         }
-        if (place >= 0) status[place] = works ? '1' : '0';
-        if (works) kind = k;
+        if (place >= 0)
+            status[place] = works ? '1' : '0';
+        if (works)
+            kind = k;
     };
     attempt(2, true, emulation || !tnlAllowed, hardwareReady, DeviceKind::TnL);
     attempt(3, !emulation, false, hardwareReady, DeviceKind::Hal);
@@ -243,8 +270,8 @@ bool DisplayDevice::create3dDevice() {
     hardwareDevice = kind == DeviceKind::TnL || kind == DeviceKind::Hal || kind == DeviceKind::Other;
     // The fixed-function pipeline offers every blend factor, linear filtering, fog, mipmaps and all
     // texture address modes; a software device keeps its textures in system memory.
-    const uint32_t allBlends = kBlendZero | kBlendOne | kBlendSrcColour | kBlendInvSrcColour | kBlendDestColour |
-                               kBlendInvDestColour;
+    const uint32_t allBlends =
+        kBlendZero | kBlendOne | kBlendSrcColour | kBlendInvSrcColour | kBlendDestColour | kBlendInvDestColour;
     const GhostBlend ghost = ghostBlendFor(allBlends, allBlends);
     caps_.ghostBlendMode = ghost.mode;
     caps_.ghostBlendPair = ghost.pair;
@@ -258,7 +285,8 @@ bool DisplayDevice::create3dDevice() {
     caps_.transformedVerticesInSystemMemory = !hardwareDevice;
     caps_.textureFormats = {"R5G6B5", "X1R5G5B5", "A1R5G5B5", "A4R4G4B4", "R8G8B8", "X8R8G8B8", "A8R8G8B8"};
     if (caps_.compressedTextures) {
-        for (const char* f : {"DXT1", "DXT2", "DXT3", "DXT4", "DXT5"}) caps_.textureFormats.push_back(f);
+        for (const char *f : {"DXT1", "DXT2", "DXT3", "DXT4", "DXT5"})
+            caps_.textureFormats.push_back(f);
     }
     return true;
 }
@@ -273,12 +301,13 @@ void DisplayDevice::releaseSurfaces() {
 }
 
 void DisplayDevice::release() {
-    for (auto& drop : onRelease) drop();
+    for (auto &drop : onRelease)
+        drop();
     releaseSurfaces();
     created = false;
 }
 
-bool DisplayDevice::recreate(vm::Machine& m, int width, int height, int depth) {
+bool DisplayDevice::recreate(vm::Machine &m, int width, int height, int depth) {
     const int oldWidth = requestedWidth, oldHeight = requestedHeight, oldDepth = requestedDepth;
     const bool oldEmulation = emulation;
     bool ok = true;
@@ -295,7 +324,7 @@ bool DisplayDevice::recreate(vm::Machine& m, int width, int height, int depth) {
         emulation = oldEmulation;
         setMode(oldWidth, oldHeight, oldDepth);
     };
-    requestedDepth = depth;  // the surfaces take their depth from the requested mode
+    requestedDepth = depth; // the surfaces take their depth from the requested mode
     if (!setMode(width, height, depth)) {
         const std::string detail = engineDetail;
         fallBack();
@@ -324,9 +353,10 @@ bool DisplayDevice::recreate(vm::Machine& m, int width, int height, int depth) {
         clearBackBuffer();
         present();
     }
-    for (auto& made : onRecreated) made();
+    for (auto &made : onRecreated)
+        made();
     screenInvalid = true;
     return ok;
 }
 
-}  // namespace display
+} // namespace display

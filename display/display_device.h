@@ -21,7 +21,7 @@
 namespace platform {
 class Platform;
 class GlDevice;
-}  // namespace platform
+} // namespace platform
 
 namespace vm {
 struct Machine;
@@ -32,9 +32,9 @@ namespace display {
 // A display adapter as the card list shows it.
 struct Adapter {
     std::string description;
-    bool hasIdentifier = false;  // the primary adapter has none
-    bool hardware = false;       // rasterises in hardware (a software rasteriser does not)
-    bool has3d = false;          // a 3D device can be made on it
+    bool hasIdentifier = false; // the primary adapter has none
+    bool hardware = false;      // rasterises in hardware (a software rasteriser does not)
+    bool has3d = false;         // a 3D device can be made on it
     uint64_t textureMemory = 0;
     uint64_t offscreenMemory = 0;
     bool anisotropicFiltering = false;
@@ -45,12 +45,12 @@ struct DisplayMode {
     int width = 0;
     int height = 0;
     int depth = 0;
-    bool operator==(const DisplayMode&) const = default;
+    bool operator==(const DisplayMode &) const = default;
 };
 
 // The 3D device kinds, in the order they are tried.
 enum class DeviceKind { None, TnL, Hal, Rgb, Mmx, Other };
-const char* deviceLabel(DeviceKind kind);  // "T&L", "HAL", "RGB", "MMX", "OTHER", "" for None
+const char *deviceLabel(DeviceKind kind); // "T&L", "HAL", "RGB", "MMX", "OTHER", "" for None
 
 // The window layout: full screen or a framed window.
 struct WindowLayout {
@@ -61,7 +61,7 @@ struct WindowLayout {
     int x = 0, y = 0;
     int width = 0, height = 0;
     int border = 0, caption = 0;
-    bool framedStyle = false;  // overlapped window (caption, system menu, thick frame, boxes)
+    bool framedStyle = false; // overlapped window (caption, system menu, thick frame, boxes)
     bool captionStyle = false;
     bool icon = true;
     bool systemCursorShown = false;
@@ -70,45 +70,45 @@ struct WindowLayout {
 // What the display takes from the system around it. Everything has a working default, so a test
 // can make a device with only the fields it cares about.
 struct DisplayEnvironment {
-    platform::Platform* platform = nullptr;
-    bool windowMode = false;    // WINDOWMODE: not exclusive, the picture centred in a screen-sized window
-    bool blitFlipMode = false;  // BLITFLIPMODE: never a flip chain
+    platform::Platform *platform = nullptr;
+    bool windowMode = false;   // WINDOWMODE: not exclusive, the picture centred in a screen-sized window
+    bool blitFlipMode = false; // BLITFLIPMODE: never a flip chain
     bool traceMode = false;
-    bool want3d = true;         // look for a GL device
-    bool headless = true;       // prefer SDL's offscreen driver for the GL device
+    bool want3d = true;   // look for a GL device
+    bool headless = true; // prefer SDL's offscreen driver for the GL device
     // When not empty these replace what the machine really has (tests, and the headless fixed list).
     std::vector<Adapter> adapters;
     std::vector<DisplayMode> modes;
     // The remembered state (BEST3DCARD, BEST3DDEPTH); empty functions remember nothing.
-    std::function<std::string(const std::string& key, const std::string& fallback)> readState;
-    std::function<void(const std::string& key, const std::string& value)> writeState;
+    std::function<std::string(const std::string &key, const std::string &fallback)> readState;
+    std::function<void(const std::string &key, const std::string &value)> writeState;
     // Writes an engine failure text to the log (DEBUGMODE); empty: not logged.
-    std::function<void(const std::string& text)> logEngineError;
+    std::function<void(const std::string &text)> logEngineError;
     // Handles window messages while a start-up screen waits; returns the character typed (0 none),
     // and sets `clicked` on a mouse click. Empty: nothing is ever typed, waits end at once.
-    std::function<int(bool& clicked)> pumpMessages;
+    std::function<int(bool &clicked)> pumpMessages;
 };
 
 // Where frame steps of other families plug in, in the order the frame cycle runs them.
 enum class FrameStep {
-    UpdatePointer,             // pre-frame
-    RestoreSpriteBackgrounds,  //
-    Backdrop,                  //
-    Render3D,                  // skipped when 3D is drawn after 2D
-    DrawQueue,                 //
-    DeferredDeletions,         // post-frame
-    Animations,                //
-    SaveSpriteBackgrounds,     //
-    Render3DAfter2D,           // only when 3D is drawn after 2D
-    DrawSprites,               //
-    SoundUpdate,               //
-    Animate3D,                 //
-    ScreenSave,                // after presentation
+    UpdatePointer,            // pre-frame
+    RestoreSpriteBackgrounds, //
+    Backdrop,                 //
+    Render3D,                 // skipped when 3D is drawn after 2D
+    DrawQueue,                //
+    DeferredDeletions,        // post-frame
+    Animations,               //
+    SaveSpriteBackgrounds,    //
+    Render3DAfter2D,          // only when 3D is drawn after 2D
+    DrawSprites,              //
+    SoundUpdate,              //
+    Animate3D,                //
+    ScreenSave,               // after presentation
     Count
 };
 
 class DisplayDevice {
-public:
+  public:
     explicit DisplayDevice(DisplayEnvironment env);
     ~DisplayDevice();
 
@@ -121,51 +121,51 @@ public:
     // --- re-creation (mode, card, device kind, window state) ---------------------------------------
     // Rebuilds the display at w x h x d; on failure falls back to the previous mode and raises 1503
     // or 1504 (warnings) or 10003 on `m`. Returns true when the new mode is in use.
-    bool recreate(vm::Machine& m, int width, int height, int depth);
+    bool recreate(vm::Machine &m, int width, int height, int depth);
 
     // --- frame cycle -----------------------------------------------------------------------------
-    void preFrame(vm::Machine& m);
-    void postFrame(vm::Machine& m);
+    void preFrame(vm::Machine &m);
+    void postFrame(vm::Machine &m);
     // Shows the back buffer (flip or copy), counts the frame.
     void present();
     // The presented picture as 0x00RRGGBB, gamma applied, fitted into an out x outHeight frame
     // with the aspect kept (centred with black borders in a screen-sized window).
-    void composeFrame(uint32_t* out, int outWidth, int outHeight) const;
+    void composeFrame(uint32_t *out, int outWidth, int outHeight) const;
     void clearBackBuffer();
     void clearDepthBuffer();
     bool restoreSurfaces();
     void setActive(bool active);
 
     void addFrameStep(FrameStep step, std::function<void()> fn);
-    std::vector<std::function<void()>> onRelease;    // surfaces are about to go (bitmaps, images, queue)
-    std::vector<std::function<void()>> onRecreated;  // new surfaces exist (reload art, textures)
+    std::vector<std::function<void()>> onRelease;   // surfaces are about to go (bitmaps, images, queue)
+    std::vector<std::function<void()>> onRecreated; // new surfaces exist (reload art, textures)
 
     // --- modes, cards, gamma ---------------------------------------------------------------------
-    std::vector<DisplayMode> modes() const;  // every offered mode with more than 15 bits per pixel
-    bool modeOffered(const DisplayMode& mode) const;
-    const std::vector<Adapter>& adapters() const { return adapters_; }
+    std::vector<DisplayMode> modes() const; // every offered mode with more than 15 bits per pixel
+    bool modeOffered(const DisplayMode &mode) const;
+    const std::vector<Adapter> &adapters() const { return adapters_; }
     // Sets the ramps from channel values 0 to 511 (checked by the caller).
     void setGamma(int red, int green, int blue);
-    const std::array<uint16_t, 256>& gammaRamp(int channel) const { return gamma_[channel]; }
-    void recordEngineError(const std::string& text);
+    const std::array<uint16_t, 256> &gammaRamp(int channel) const { return gamma_[channel]; }
+    void recordEngineError(const std::string &text);
 
     // --- the window ------------------------------------------------------------------------------
-    WindowLayout& layout() { return layout_; }
+    WindowLayout &layout() { return layout_; }
     void applyLayout(bool titleOnly = false);
     void setFullScreenLayout();
     void setFramedLayout();
 
     // --- state read by the command families --------------------------------------------------------
-    Surface& backBuffer() { return *back_; }
-    const Surface& backBuffer() const { return *back_; }
-    const Surface& primarySurface() const { return *primary_; }
-    const std::vector<float>& depthBuffer() const { return depth_; }
+    Surface &backBuffer() { return *back_; }
+    const Surface &backBuffer() const { return *back_; }
+    const Surface &primarySurface() const { return *primary_; }
+    const std::vector<float> &depthBuffer() const { return depth_; }
     PixelLayout pixelLayout() const { return back_->layout; }
-    const DeviceCaps& caps() const { return caps_; }
+    const DeviceCaps &caps() const { return caps_; }
 
-    vm::Machine* machine = nullptr;  // receives the engine detail with every recorded failure
-    bool created = false;            // the display object exists
-    bool everCreated = false;        // a display object was made once in this process
+    vm::Machine *machine = nullptr; // receives the engine detail with every recorded failure
+    bool created = false;           // the display object exists
+    bool everCreated = false;       // a display object was made once in this process
     bool exclusive = true;
     bool flipChain = false;
     bool systemMemory = true;
@@ -190,8 +190,8 @@ public:
     uint32_t lastSampleTime = 0;
     int lastSampleCount = 0;
     uint32_t lastFrameTime = 0;
-    uint32_t backgroundColour = 0;   // 0xRRGGBB, set by the drawing commands
-    int presentOriginX = 0, presentOriginY = 0;  // top-left of the picture in the client area
+    uint32_t backgroundColour = 0;              // 0xRRGGBB, set by the drawing commands
+    int presentOriginX = 0, presentOriginY = 0; // top-left of the picture in the client area
     int adapterInUse = 0;
 
     // Card choice screens (start-up window): which one is shown and the probe's results.
@@ -211,9 +211,9 @@ public:
     bool createSurfaces();
     void releaseSurfaces();
     uint32_t millis() const;
-    const DisplayEnvironment& environment() const { return env_; }
+    const DisplayEnvironment &environment() const { return env_; }
 
-private:
+  private:
     bool create3dDevice();
     void runSteps(FrameStep step);
 
@@ -230,6 +230,6 @@ private:
 };
 
 // The standard modes every display offers (the headless display offers exactly these).
-const std::vector<DisplayMode>& standardModes();
+const std::vector<DisplayMode> &standardModes();
 
-}  // namespace display
+} // namespace display

@@ -8,16 +8,17 @@ struct Machine;
 
 namespace display {
 
-void registerRefreshCommands(vm::Machine& m);  // refresh, manual and automatic refresh, frame rate, 3D capability queries
-void registerModeCommands(vm::Machine& m);     // mode list and setting, screen queries, gamma
-void registerCardCommands(vm::Machine& m);     // software 3D, card list and choice, T&L, video memory
-void registerWindowCommands(vm::Machine& m);   // framed window, full screen, window layout and show state
+void registerRefreshCommands(
+    vm::Machine &m);                         // refresh, manual and automatic refresh, frame rate, 3D capability queries
+void registerModeCommands(vm::Machine &m);   // mode list and setting, screen queries, gamma
+void registerCardCommands(vm::Machine &m);   // software 3D, card list and choice, T&L, video memory
+void registerWindowCommands(vm::Machine &m); // framed window, full screen, window layout and show state
 
-inline void registerDisplayCommands(vm::Machine& m) {
+inline void registerDisplayCommands(vm::Machine &m) {
     registerRefreshCommands(m);
     registerModeCommands(m);
     registerCardCommands(m);
     registerWindowCommands(m);
 }
 
-}  // namespace display
+} // namespace display

@@ -14,18 +14,18 @@
 namespace display {
 
 struct HookupOptions {
-    bool want3d = true;                // look for a GL device (tests of 2D alone leave it out)
-    std::vector<Adapter> adapters;     // replaces the real adapters when not empty
-    std::vector<DisplayMode> modes;    // replaces the offered modes when not empty
+    bool want3d = true;             // look for a GL device (tests of 2D alone leave it out)
+    std::vector<Adapter> adapters;  // replaces the real adapters when not empty
+    std::vector<DisplayMode> modes; // replaces the offered modes when not empty
 };
 
 // The device lives as long as the host's hooks; `created` (optional) receives it once made.
-inline void attachDisplay(host::Host& h, HookupOptions options = {},
-                          std::shared_ptr<DisplayDevice>* created = nullptr) {
+inline void attachDisplay(host::Host &h, HookupOptions options = {},
+                          std::shared_ptr<DisplayDevice> *created = nullptr) {
     auto device = std::make_shared<std::shared_ptr<DisplayDevice>>();
-    host::HostHooks& hooks = h.hooks();
+    host::HostHooks &hooks = h.hooks();
 
-    hooks.setUpDisplay.push_back([device, options, created](host::Host& h) -> int {
+    hooks.setUpDisplay.push_back([device, options, created](host::Host &h) -> int {
         DisplayEnvironment env;
         env.platform = h.platform();
         env.windowMode = h.settings().windowMode;
@@ -35,58 +35,72 @@ inline void attachDisplay(host::Host& h, HookupOptions options = {},
         env.headless = !h.platform() || h.platform()->headless();
         env.adapters = options.adapters;
         env.modes = options.modes;
-        env.readState = [&h](const std::string& key, const std::string& fallback) {
+        env.readState = [&h](const std::string &key, const std::string &fallback) {
             return h.state().get(key, fallback);
         };
-        env.writeState = [&h](const std::string& key, const std::string& value) { h.state().set(key, value); };
-        env.logEngineError = [&h](const std::string& text) { h.log().logEngineError(text); };
-        env.pumpMessages = [&h](bool& clicked) -> int {
-            platform::Platform* p = h.platform();
-            if (!p) return -1;
+        env.writeState = [&h](const std::string &key, const std::string &value) { h.state().set(key, value); };
+        env.logEngineError = [&h](const std::string &text) { h.log().logEngineError(text); };
+        env.pumpMessages = [&h](bool &clicked) -> int {
+            platform::Platform *p = h.platform();
+            if (!p)
+                return -1;
             platform::Event e;
             for (int idle = 0;; ++idle) {
-                if (p->quitPosted()) return -1;
-                if (p->pollEvent(e)) break;
+                if (p->quitPosted())
+                    return -1;
+                if (p->pollEvent(e))
+                    break;
                 // A headless run has nobody at the keyboard beyond its script.
-                if (p->headless()) return -1;
+                if (p->headless())
+                    return -1;
                 p->waitUntil(p->millis() + 10);
             }
-            if (e.type == platform::EventType::Quit) return -1;
-            if (e.type == platform::EventType::MouseDown) clicked = true;
+            if (e.type == platform::EventType::Quit)
+                return -1;
+            if (e.type == platform::EventType::MouseDown)
+                clicked = true;
             return e.type == platform::EventType::Character ? (e.a & 0xFF) : 0;
         };
         *device = std::make_shared<DisplayDevice>(std::move(env));
-        if (created) *created = *device;
-        vm::Machine& m = h.machine();
+        if (created)
+            *created = *device;
+        vm::Machine &m = h.machine();
         (*device)->machine = &m;
         bindDevice(m, device->get());
         registerDisplayCommands(m);
         // Drawing 3D after 2D is switched off at every program start.
-        m.runStartHooks.push_back([](vm::Machine& m) {
-            if (DisplayDevice* d = deviceOf(m)) d->draw3dAfter2d = false;
+        m.runStartHooks.push_back([](vm::Machine &m) {
+            if (DisplayDevice *d = deviceOf(m))
+                d->draw3dAfter2d = false;
         });
         return (*device)->createAtStartUp();
     });
-    hooks.frameStart.push_back([device](host::Host& h) {
-        if (*device) (*device)->preFrame(h.machine());
+    hooks.frameStart.push_back([device](host::Host &h) {
+        if (*device)
+            (*device)->preFrame(h.machine());
     });
-    hooks.frameEnd.push_back([device](host::Host& h) {
-        if (!*device) return;
+    hooks.frameEnd.push_back([device](host::Host &h) {
+        if (!*device)
+            return;
         (*device)->postFrame(h.machine());
         (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
     });
-    hooks.windowChanged.push_back([device](host::Host& h) {
-        if (*device) (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
+    hooks.windowChanged.push_back([device](host::Host &h) {
+        if (*device)
+            (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
     });
-    hooks.activation.push_back([device](host::Host&, bool active) {
-        if (*device) (*device)->setActive(active);
+    hooks.activation.push_back([device](host::Host &, bool active) {
+        if (*device)
+            (*device)->setActive(active);
     });
-    hooks.releaseDevices.push_back([device](host::Host& h) {
-        if (!*device) return;
+    hooks.releaseDevices.push_back([device](host::Host &h) {
+        if (!*device)
+            return;
         (*device)->release();
-        if ((*device)->machine) bindDevice(*(*device)->machine, nullptr);
+        if ((*device)->machine)
+            bindDevice(*(*device)->machine, nullptr);
         (*device)->machine = nullptr;
     });
 }
 
-}  // namespace display
+} // namespace display

@@ -14,10 +14,13 @@ void DisplayDevice::addFrameStep(FrameStep step, std::function<void()> fn) {
 }
 
 void DisplayDevice::runSteps(FrameStep step) {
-    for (auto& fn : steps_[size_t(step)]) fn();
+    for (auto &fn : steps_[size_t(step)])
+        fn();
 }
 
-void DisplayDevice::setActive(bool on) { active = on; }
+void DisplayDevice::setActive(bool on) {
+    active = on;
+}
 
 bool DisplayDevice::restoreSurfaces() {
     // Our surfaces live in memory and survive anything; what can be lost is the window's focus in
@@ -26,11 +29,11 @@ bool DisplayDevice::restoreSurfaces() {
         active = false;
         return false;
     }
-    runSteps(FrameStep::RestoreSpriteBackgrounds);  // saved backgrounds are stale after a loss
+    runSteps(FrameStep::RestoreSpriteBackgrounds); // saved backgrounds are stale after a loss
     return true;
 }
 
-void DisplayDevice::preFrame(vm::Machine& m) {
+void DisplayDevice::preFrame(vm::Machine &m) {
     if (!active) {
         screenInvalid = true;
         if (exclusive && created && !primary_->empty() && m.windowActive && restoreSurfaces()) {
@@ -43,22 +46,26 @@ void DisplayDevice::preFrame(vm::Machine& m) {
     clearDepthBuffer();
     runSteps(FrameStep::RestoreSpriteBackgrounds);
     runSteps(FrameStep::Backdrop);
-    if (!draw3dAfter2d) runSteps(FrameStep::Render3D);
+    if (!draw3dAfter2d)
+        runSteps(FrameStep::Render3D);
     runSteps(FrameStep::DrawQueue);
 }
 
-void DisplayDevice::postFrame(vm::Machine& m) {
+void DisplayDevice::postFrame(vm::Machine &m) {
     runSteps(FrameStep::DeferredDeletions);
     // The host has waited the frame interval; an interval of 0 still keeps frames one clock tick
     // apart, so the measured rate never divides by a zero interval.
     if (m.frameIntervalMs <= 0 && env_.platform) {
-        if (env_.platform->millis() == lastFrameTime) env_.platform->waitUntil(lastFrameTime + 1);
+        if (env_.platform->millis() == lastFrameTime)
+            env_.platform->waitUntil(lastFrameTime + 1);
     }
     lastFrameTime = millis();
-    if (!active) return;
+    if (!active)
+        return;
     runSteps(FrameStep::Animations);
     runSteps(FrameStep::SaveSpriteBackgrounds);
-    if (draw3dAfter2d) runSteps(FrameStep::Render3DAfter2D);
+    if (draw3dAfter2d)
+        runSteps(FrameStep::Render3DAfter2D);
     runSteps(FrameStep::DrawSprites);
     runSteps(FrameStep::SoundUpdate);
     runSteps(FrameStep::Animate3D);
@@ -67,7 +74,8 @@ void DisplayDevice::postFrame(vm::Machine& m) {
 }
 
 void DisplayDevice::present() {
-    if (!created || primary_->empty()) return;
+    if (!created || primary_->empty())
+        return;
     if (flipChain) {
         // The attached back buffer becomes the visible page and the old page is drawn on next.
         std::swap(primary_, back_);
@@ -89,14 +97,15 @@ void DisplayDevice::present() {
     }
 }
 
-void DisplayDevice::composeFrame(uint32_t* out, int outWidth, int outHeight) const {
+void DisplayDevice::composeFrame(uint32_t *out, int outWidth, int outHeight) const {
     std::fill(out, out + size_t(outWidth) * size_t(outHeight), 0u);
-    const Surface& src = *primary_;
-    if (src.empty() || outWidth <= 0 || outHeight <= 0) return;
+    const Surface &src = *primary_;
+    if (src.empty() || outWidth <= 0 || outHeight <= 0)
+        return;
     // Channel tables: packed channel value -> 8-bit value with the gamma ramp applied.
-    const PixelLayout& lay = src.layout;
+    const PixelLayout &lay = src.layout;
     std::vector<uint32_t> red(lay.redMax + 1), green(lay.greenMax + 1), blue(lay.blueMax + 1);
-    auto fillTable = [&](std::vector<uint32_t>& table, uint32_t max, int channel, int shift) {
+    auto fillTable = [&](std::vector<uint32_t> &table, uint32_t max, int channel, int shift) {
         for (uint32_t v = 0; v <= max; ++v) {
             uint32_t wide = max ? uint32_t(255.0 / double(max) * double(v)) : 0;
             table[v] = uint32_t(gamma_[size_t(channel)][std::min<uint32_t>(wide, 255)] >> 8) << shift;
@@ -121,7 +130,7 @@ void DisplayDevice::composeFrame(uint32_t* out, int outWidth, int outHeight) con
     const int x0 = (outWidth - w) / 2, y0 = (outHeight - h) / 2;
     for (int y = 0; y < h; ++y) {
         const int sy = int(int64_t(y) * src.height / h);
-        uint32_t* line = out + size_t(y0 + y) * size_t(outWidth) + size_t(x0);
+        uint32_t *line = out + size_t(y0 + y) * size_t(outWidth) + size_t(x0);
         for (int x = 0; x < w; ++x) {
             const uint32_t p = src.pixel(int(int64_t(x) * src.width / w), sy);
             line[x] = red[(p >> lay.redShift) & lay.redMax] | green[(p >> lay.greenShift) & lay.greenMax] |
@@ -130,11 +139,14 @@ void DisplayDevice::composeFrame(uint32_t* out, int outWidth, int outHeight) con
     }
 }
 
-void DisplayDevice::clearBackBuffer() { back_->fillColour(backgroundColour); }
+void DisplayDevice::clearBackBuffer() {
+    back_->fillColour(backgroundColour);
+}
 
 void DisplayDevice::clearDepthBuffer() {
     std::fill(depth_.begin(), depth_.end(), 1.0f);
-    if (gl_ && kind != DeviceKind::None) gl_->clearDepth();
+    if (gl_ && kind != DeviceKind::None)
+        gl_->clearDepth();
 }
 
 void DisplayDevice::setGamma(int red, int green, int blue) {
@@ -143,8 +155,9 @@ void DisplayDevice::setGamma(int red, int green, int blue) {
         const int v = values[c];
         const int offset = v > 256 ? v - 256 : 0;
         const int slope = v > 256 ? 511 - v : v;
-        for (int i = 0; i < 256; ++i) gamma_[size_t(c)][size_t(i)] = uint16_t(offset * 256 + slope * i);
+        for (int i = 0; i < 256; ++i)
+            gamma_[size_t(c)][size_t(i)] = uint16_t(offset * 256 + slope * i);
     }
 }
 
-}  // namespace display
+} // namespace display

@@ -12,24 +12,26 @@ constexpr int kErrorBadFrameRate = 112;
 constexpr int kMaxFrameRate = 1000;
 
 // 259: the next frame is drawn and presented now.
-void refresh(vm::Machine& m) { m.endSlice = true; }
+void refresh(vm::Machine &m) {
+    m.endSlice = true;
+}
 
 // 403: the program refreshes the screen itself.
-void manualRefresh(vm::Machine& m) {
+void manualRefresh(vm::Machine &m) {
     m.autoRefresh = false;
     m.timedSlices = false;
     m.endSlice = true;
 }
 
 // 404: slices are timed and drawing asks for a frame.
-void automaticRefresh(vm::Machine& m) {
+void automaticRefresh(vm::Machine &m) {
     m.autoRefresh = true;
     m.timedSlices = true;
     m.endSlice = true;
 }
 
 // 407 rate: frame interval = trunc(1000 / rate) ms; 0 removes the limit.
-void setFrameRate(vm::Machine& m) {
+void setFrameRate(vm::Machine &m) {
     const int32_t rate = m.pc[0].cell->i;
     m.pc += 1;
     if (rate < 0 || rate > kMaxFrameRate) {
@@ -39,17 +41,24 @@ void setFrameRate(vm::Machine& m) {
     m.frameIntervalMs = rate == 0 ? 0 : 1000 / rate;
 }
 
-template <bool (*Query)(const DisplayDevice&)>
-void capabilityQuery(vm::Machine& m) {
-    const DisplayDevice* device = deviceOf(m);
+template <bool (*Query)(const DisplayDevice &)> void capabilityQuery(vm::Machine &m) {
+    const DisplayDevice *device = deviceOf(m);
     m.pc[0].cell->i = device && Query(*device) ? 1 : 0;
     m.pc += 1;
 }
 
-bool alphaBlending(const DisplayDevice& d) { return d.caps().ghostBlendMode != 0; }
-bool textureFiltering(const DisplayDevice& d) { return d.caps().textureFilterMode != 0; }
-bool fog(const DisplayDevice& d) { return d.caps().fogAvailable; }
-bool displayMade(const DisplayDevice& d) { return d.everCreated; }
+bool alphaBlending(const DisplayDevice &d) {
+    return d.caps().ghostBlendMode != 0;
+}
+bool textureFiltering(const DisplayDevice &d) {
+    return d.caps().textureFilterMode != 0;
+}
+bool fog(const DisplayDevice &d) {
+    return d.caps().fogAvailable;
+}
+bool displayMade(const DisplayDevice &d) {
+    return d.everCreated;
+}
 
 constexpr vm::CommandEntry kRefreshCommands[] = {
     {259, &refresh, "end the slice: draw and present the next frame"},
@@ -62,8 +71,10 @@ constexpr vm::CommandEntry kRefreshCommands[] = {
     {7984, &capabilityQuery<&displayMade>, "1 once a display was created"},
 };
 
-}  // namespace
+} // namespace
 
-void registerRefreshCommands(vm::Machine& m) { vm::registerCommands(m, kRefreshCommands); }
+void registerRefreshCommands(vm::Machine &m) {
+    vm::registerCommands(m, kRefreshCommands);
+}
 
-}  // namespace display
+} // namespace display

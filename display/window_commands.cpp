@@ -11,9 +11,10 @@ constexpr int kFramedBorder = 8;
 constexpr int kFramedCaption = 19;
 
 // 9101: a framed window at the requested mode; the picture is copied into its client area.
-void windowMode(vm::Machine& m) {
-    DisplayDevice* d = deviceOf(m);
-    if (!d) return;
+void windowMode(vm::Machine &m) {
+    DisplayDevice *d = deviceOf(m);
+    if (!d)
+        return;
     d->exclusive = false;
     d->recreate(m, d->requestedWidth, d->requestedHeight, d->requestedDepth);
     d->setFramedLayout();
@@ -21,9 +22,10 @@ void windowMode(vm::Machine& m) {
 }
 
 // 9102: back to full screen.
-void fullScreenMode(vm::Machine& m) {
-    DisplayDevice* d = deviceOf(m);
-    if (!d) return;
+void fullScreenMode(vm::Machine &m) {
+    DisplayDevice *d = deviceOf(m);
+    if (!d)
+        return;
     d->setFullScreenLayout();
     d->applyLayout();
     d->exclusive = true;
@@ -31,12 +33,13 @@ void fullScreenMode(vm::Machine& m) {
 }
 
 // 9103 border, caption, icon (each 0 or 1).
-void setWindowLayout(vm::Machine& m) {
+void setWindowLayout(vm::Machine &m) {
     const int32_t border = m.pc[0].cell->i, caption = m.pc[1].cell->i, icon = m.pc[2].cell->i;
     m.pc += 3;
-    DisplayDevice* d = deviceOf(m);
-    if (!d) return;
-    WindowLayout& layout = d->layout();
+    DisplayDevice *d = deviceOf(m);
+    if (!d)
+        return;
+    WindowLayout &layout = d->layout();
     layout.framedStyle = border == 1;
     layout.border = border == 1 ? kFramedBorder : 0;
     layout.caption = border == 1 ? kFramedCaption : 0;
@@ -50,30 +53,29 @@ void setWindowLayout(vm::Machine& m) {
     d->applyLayout();
 }
 
-template <int WindowLayout::*A, int WindowLayout::*B>
-void setLayoutPair(vm::Machine& m) {
+template <int WindowLayout::*A, int WindowLayout::*B> void setLayoutPair(vm::Machine &m) {
     const int32_t a = m.pc[0].cell->i, b = m.pc[1].cell->i;
     m.pc += 2;
-    if (DisplayDevice* d = deviceOf(m)) {
+    if (DisplayDevice *d = deviceOf(m)) {
         d->layout().*A = a;
         d->layout().*B = b;
         d->applyLayout();
     }
 }
 
-void setWindowTitle(vm::Machine& m) {
+void setWindowTitle(vm::Machine &m) {
     const std::string title = vm::text(*m.pc[0].cell);
     m.pc += 1;
-    if (DisplayDevice* d = deviceOf(m)) {
+    if (DisplayDevice *d = deviceOf(m)) {
         d->layout().title = title.substr(0, 255);
         d->applyLayout(true);
     }
 }
 
 // 9106 hide 0, 9107 show 5, 9109 minimise 6, 9110 maximise 3, 9111 restore 1.
-template <int ShowCommand>
-void showWindow(vm::Machine& m) {
-    if (DisplayDevice* d = deviceOf(m)) d->layout().showCommand = ShowCommand;
+template <int ShowCommand> void showWindow(vm::Machine &m) {
+    if (DisplayDevice *d = deviceOf(m))
+        d->layout().showCommand = ShowCommand;
 }
 
 constexpr vm::CommandEntry kWindowCommands[] = {
@@ -90,8 +92,10 @@ constexpr vm::CommandEntry kWindowCommands[] = {
     {9111, &showWindow<1>, "restore the window"},
 };
 
-}  // namespace
+} // namespace
 
-void registerWindowCommands(vm::Machine& m) { vm::registerCommands(m, kWindowCommands); }
+void registerWindowCommands(vm::Machine &m) {
+    vm::registerCommands(m, kWindowCommands);
+}
 
-}  // namespace display
+} // namespace display

@@ -9,7 +9,7 @@ constexpr int kFramedCaption = 19;
 constexpr int kFramedX = 4;
 constexpr int kFramedY = 23;
 constexpr int kShowDefault = 10;
-}  // namespace
+} // namespace
 
 void DisplayDevice::setFramedLayout() {
     layout_.windowMode = true;
@@ -46,9 +46,11 @@ void DisplayDevice::applyLayout(bool titleOnly) {
     // layout can change there. Position, size, frame and show state are kept in the layout, where
     // the window position (the outer rectangle is x - border / 2, y - caption - border / 2) and the
     // client area are read back.
-    if (env_.platform) env_.platform->setTitle(layout_.title);
-    if (titleOnly) return;
+    if (env_.platform)
+        env_.platform->setTitle(layout_.title);
+    if (titleOnly)
+        return;
     layout_.systemCursorShown = layout_.windowMode;
 }
 
-}  // namespace display
+} // namespace display

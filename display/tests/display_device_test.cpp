@@ -17,16 +17,13 @@ TEST(PixelLayout, PacksAndUnpacksColoursPerDepth) {
         int depth;
         uint32_t rgb, packed, unpacked;
     } cases[] = {
-        {16, 0xFFFFFF, 0xFFFF, 0xFFFFFF},  // full channels come back full, not 248/252
-        {16, 0xFF0000, 0xF800, 0xFF0000},
-        {16, 0x00FF00, 0x07E0, 0x00FF00},
-        {16, 0x0000FF, 0x001F, 0x0000FF},
-        {16, 0x808080, 0x7BEF, 0x7B7D7B},  // 128*31/255 = 15 -> 255/31*15 = 123.4
-        {16, 0x070307, 0x0000, 0x000000},  // below one step truncates to 0
-        {24, 0x123456, 0x123456, 0x123456},
-        {32, 0xABCDEF, 0xABCDEF, 0xABCDEF},
+        {16, 0xFFFFFF, 0xFFFF, 0xFFFFFF}, // full channels come back full, not 248/252
+        {16, 0xFF0000, 0xF800, 0xFF0000},   {16, 0x00FF00, 0x07E0, 0x00FF00},
+        {16, 0x0000FF, 0x001F, 0x0000FF},   {16, 0x808080, 0x7BEF, 0x7B7D7B}, // 128*31/255 = 15 -> 255/31*15 = 123.4
+        {16, 0x070307, 0x0000, 0x000000},                                     // below one step truncates to 0
+        {24, 0x123456, 0x123456, 0x123456}, {32, 0xABCDEF, 0xABCDEF, 0xABCDEF},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const PixelLayout layout = PixelLayout::forDepth(c.depth);
         EXPECT_EQ(layout.pack(c.rgb), c.packed) << c.depth << " " << std::hex << c.rgb;
         EXPECT_EQ(layout.unpack(c.packed), c.unpacked) << c.depth << " " << std::hex << c.rgb;
@@ -69,9 +66,9 @@ TEST(Gamma, RampsFollowTheChannelValue) {
     DisplayDevice device(env);
     device.setGamma(128, 256, 511);
     for (int i : {0, 1, 100, 255}) {
-        EXPECT_EQ(device.gammaRamp(0)[i], 128 * i) << i;  // red halves
-        EXPECT_EQ(device.gammaRamp(1)[i], 256 * i) << i;  // green is the identity
-        EXPECT_EQ(device.gammaRamp(2)[i], 65280) << i;    // blue is constant
+        EXPECT_EQ(device.gammaRamp(0)[i], 128 * i) << i; // red halves
+        EXPECT_EQ(device.gammaRamp(1)[i], 256 * i) << i; // green is the identity
+        EXPECT_EQ(device.gammaRamp(2)[i], 65280) << i;   // blue is constant
     }
     device.setGamma(0, 300, 257);
     EXPECT_EQ(device.gammaRamp(0)[255], 0);
@@ -87,40 +84,43 @@ TEST(DeviceCaps, GhostBlendModeTakesTheLastMatchingTest) {
     } cases[] = {
         {0, 0, 0, 0},
         {kBlendZero, kBlendInvSrcColour, 9, 0},
-        {kBlendDestColour, kBlendZero | kBlendSrcColour, 5, 5},            // 6 then 5 overrides
-        {kBlendZero | kBlendDestColour, kBlendSrcColour | kBlendZero, 7, 7},  // 6, 5, 7
-        {kBlendOne | kBlendDestColour, kBlendOne | kBlendZero, 3, 6},      // pair stays from the 6 row
+        {kBlendDestColour, kBlendZero | kBlendSrcColour, 5, 5},              // 6 then 5 overrides
+        {kBlendZero | kBlendDestColour, kBlendSrcColour | kBlendZero, 7, 7}, // 6, 5, 7
+        {kBlendOne | kBlendDestColour, kBlendOne | kBlendZero, 3, 6},        // pair stays from the 6 row
         {~0u, ~0u, 1, 7},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         GhostBlend g = ghostBlendFor(c.s, c.d);
         EXPECT_EQ(g.mode, c.mode) << c.s << "/" << c.d;
         EXPECT_EQ(g.pair, c.pair) << c.s << "/" << c.d;
     }
 }
 
-Adapter hardwareCard(const std::string& name, bool identifier, uint64_t memory = 64u << 20) {
+Adapter hardwareCard(const std::string &name, bool identifier, uint64_t memory = 64u << 20) {
     return Adapter{name, identifier, true, true, memory, memory, false, false};
 }
-Adapter softwareCard(const std::string& name) { return Adapter{name, false, false, true, 1u << 30, 1u << 30, false, false}; }
+Adapter softwareCard(const std::string &name) {
+    return Adapter{name, false, false, true, 1u << 30, 1u << 30, false, false};
+}
 
 struct Fixture {
     std::map<std::string, std::string> state;
     std::unique_ptr<vm::Machine> machine = vm::createMachine();
     std::unique_ptr<DisplayDevice> device;
 
-    explicit Fixture(std::vector<Adapter> adapters, bool blit = false, bool windowed = false, std::vector<int> typed = {}) {
+    explicit Fixture(std::vector<Adapter> adapters, bool blit = false, bool windowed = false,
+                     std::vector<int> typed = {}) {
         DisplayEnvironment env;
         env.want3d = false;
         env.adapters = std::move(adapters);
         env.blitFlipMode = blit;
         env.windowMode = windowed;
-        env.readState = [this](const std::string& k, const std::string& fallback) {
+        env.readState = [this](const std::string &k, const std::string &fallback) {
             auto it = state.find(k);
             return it == state.end() ? fallback : it->second;
         };
-        env.writeState = [this](const std::string& k, const std::string& v) { state[k] = v; };
-        env.pumpMessages = [typed, n = size_t(0)](bool&) mutable { return n < typed.size() ? typed[n++] : -1; };
+        env.writeState = [this](const std::string &k, const std::string &v) { state[k] = v; };
+        env.pumpMessages = [typed, n = size_t(0)](bool &) mutable { return n < typed.size() ? typed[n++] : -1; };
         device = std::make_unique<DisplayDevice>(env);
         device->machine = machine.get();
     }
@@ -128,12 +128,12 @@ struct Fixture {
 
 TEST(DisplaySetUp, PlacesSurfacesAndPicksTheDeviceKind) {
     struct Case {
-        const char* name;
+        const char *name;
         std::vector<Adapter> adapters;
         bool blit, windowed;
         bool systemMemory, flipChain;
         int replay;
-        const char* label;
+        const char *label;
     } cases[] = {
         {"hardware card, flip chain", {hardwareCard("GPU", false)}, false, false, false, true, 2, "T&L"},
         {"blit flip mode copies", {hardwareCard("GPU", false)}, true, false, false, false, 1, "T&L"},
@@ -143,7 +143,7 @@ TEST(DisplaySetUp, PlacesSurfacesAndPicksTheDeviceKind) {
         {"software rasteriser", {softwareCard("llvmpipe")}, false, false, true, false, 1, "RGB"},
         {"no 3D at all", {Adapter{"plain", false, false, false, 0, 0, false, false}}, false, false, true, false, 1, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         Fixture f(c.adapters, c.blit, c.windowed);
         ASSERT_EQ(f.device->createAtStartUp(), 0) << c.name;
         EXPECT_EQ(f.device->systemMemory, c.systemMemory) << c.name;
@@ -173,18 +173,19 @@ TEST(DisplaySetUp, SoftwareEmulationAndTheTnLSwitchSelectTheKind) {
 
 TEST(DisplaySetUp, ChoosesTheCardByName) {
     struct Case {
-        const char* chosen;
-        const char* cardName;
+        const char *chosen;
+        const char *cardName;
         size_t adapterInUse;
     } cases[] = {
-        {"", "Second Card", 1},  // empty: the first adapter that has an identifier
+        {"", "Second Card", 1}, // empty: the first adapter that has an identifier
         {"Third Card", "Third Card", 2},
-        {"third card", "Primary Display Driver", 0},  // exact names only at this step
+        {"third card", "Primary Display Driver", 0}, // exact names only at this step
         {"Nothing Like It", "Primary Display Driver", 0},
         {"Primary Display Driver", "Primary Display Driver", 0},
     };
-    for (const auto& c : cases) {
-        Fixture f({hardwareCard("Main Card", false), hardwareCard("Second Card", true), hardwareCard("Third Card", true)});
+    for (const auto &c : cases) {
+        Fixture f(
+            {hardwareCard("Main Card", false), hardwareCard("Second Card", true), hardwareCard("Third Card", true)});
         f.state["BEST3DCARD"] = c.chosen;
         ASSERT_EQ(f.device->createAtStartUp(), 0) << c.chosen;
         EXPECT_EQ(f.device->cardName, c.cardName) << c.chosen;
@@ -193,7 +194,7 @@ TEST(DisplaySetUp, ChoosesTheCardByName) {
 }
 
 TEST(CardChoice, RemembersOrAsksOnce) {
-    {  // a listed card in other letter case: the depth is read, nothing is shown or written
+    { // a listed card in other letter case: the depth is read, nothing is shown or written
         Fixture f({hardwareCard("Main Card", false), hardwareCard("Second Card", true)});
         f.state = {{"BEST3DCARD", "SECOND CARD"}, {"BEST3DDEPTH", "32"}};
         runCardChoice(*f.device);
@@ -201,7 +202,7 @@ TEST(CardChoice, RemembersOrAsksOnce) {
         EXPECT_EQ(f.device->screenShown, DisplayDevice::StartScreen::None);
         EXPECT_EQ(f.state.size(), 2u);
     }
-    {  // "ask" with three cards: keys outside 1..3 are ignored, "2" picks the second
+    { // "ask" with three cards: keys outside 1..3 are ignored, "2" picks the second
         Fixture f({hardwareCard("A", false), hardwareCard("B", true), hardwareCard("C", true)}, false, false,
                   {'4', '0', 'x', '2', ' '});
         f.state["BEST3DCARD"] = "Ask";
@@ -215,7 +216,7 @@ TEST(CardChoice, RemembersOrAsksOnce) {
         EXPECT_EQ(lines[1], "Supports 3D at 640x480x16: Yes");
         EXPECT_EQ(lines.back(), "PRESS ANY KEY");
     }
-    {  // "ask" with one software card: no choice screen, the probe finds no hardware device
+    { // "ask" with one software card: no choice screen, the probe finds no hardware device
         Fixture f({softwareCard("llvmpipe")});
         f.state["BEST3DCARD"] = "ask";
         f.state["BEST3DDEPTH"] = "24";
@@ -231,7 +232,7 @@ TEST(CardChoice, RemembersOrAsksOnce) {
 }
 
 TEST(CardChoice, ARememberedDepthOutsideTheModesStartsAt16) {
-    for (const char* text : {"15", "99", "abc", ""}) {
+    for (const char *text : {"15", "99", "abc", ""}) {
         Fixture f({hardwareCard("Main Card", false)});
         f.state = {{"BEST3DCARD", "Main Card"}, {"BEST3DDEPTH", text}};
         ASSERT_EQ(f.device->createAtStartUp(), 0) << text;
@@ -253,22 +254,22 @@ TEST(Recreate, ARefusedModeBringsThePreviousOneBack) {
     EXPECT_FALSE(f.device->recreate(*f.machine, 801, 600, 16));
     EXPECT_EQ(f.machine->errorCode, 1503);
     EXPECT_EQ(f.device->engineDetail, "Could not set a display mode of 801x600x16");
-    EXPECT_EQ(released, 2);  // the bitmaps are gone either way
+    EXPECT_EQ(released, 2); // the bitmaps are gone either way
     EXPECT_TRUE(f.device->screenInvalid);
     EXPECT_EQ(f.device->requestedWidth, 800);
-    EXPECT_EQ(f.device->backBuffer().width, 800);  // the previous mode works again
+    EXPECT_EQ(f.device->backBuffer().width, 800); // the previous mode works again
     EXPECT_EQ(f.device->backBuffer().bitsPerPixel(), 32);
 }
 
 TEST(Presentation, FlipChainTogglesPagesAndCopyKeepsTheBackBuffer) {
     Fixture flip({hardwareCard("GPU", false)});
     ASSERT_EQ(flip.device->createAtStartUp(), 0);
-    EXPECT_EQ(flip.device->page, 0);  // two presents at set-up
+    EXPECT_EQ(flip.device->page, 0); // two presents at set-up
     flip.device->backBuffer().fillColour(0xFF0000);
     flip.device->present();
     EXPECT_EQ(flip.device->page, 1);
     EXPECT_EQ(flip.device->primarySurface().colour(0, 0), 0xFF0000u);
-    EXPECT_EQ(flip.device->backBuffer().colour(0, 0), 0u);  // the other page, not yet drawn on
+    EXPECT_EQ(flip.device->backBuffer().colour(0, 0), 0u); // the other page, not yet drawn on
 
     Fixture copy({hardwareCard("GPU", false)}, true);
     ASSERT_EQ(copy.device->createAtStartUp(), 0);
@@ -302,11 +303,11 @@ TEST(Presentation, WindowModeCentresThePictureWithBlackBorders) {
     full.device->backBuffer().fillColour(0xFFFFFF);
     full.device->present();
     full.device->composeFrame(frame.data(), 640, 480);
-    EXPECT_EQ(frame[0], 0u);                        // 1280 x 1024 is 600 x 480 here: borders left and right
+    EXPECT_EQ(frame[0], 0u); // 1280 x 1024 is 600 x 480 here: borders left and right
     EXPECT_EQ(frame[240 * 640 + 20], 0xFFFFFFu);
     EXPECT_EQ(frame[240 * 640 + 619], 0xFFFFFFu);
     EXPECT_EQ(frame[240 * 640 + 620], 0u);
 }
 
-}  // namespace
-}  // namespace display
+} // namespace
+} // namespace display
