@@ -57,14 +57,20 @@ bool Compiler::declareLine(std::string_view line, bool& insideFunction) {
         if (static_cast<int>(functions_.size()) >= kMaxFunctions) return fail(5);
         lastDeclared_ = static_cast<int>(functions_.size());
         functionIndex_.emplace(name, static_cast<int>(functions_.size()));
-        functions_.push_back({name, types, 'l', line_, false});
+        // Until its endfunction is read, a function's result is taken from its name, so that a
+        // function can call itself in its own endfunction value (fib(n-1)+fib(n-2), a$+f$(n-1)).
+        functions_.push_back({name, types, typeOfName(name), line_, false});
         return true;
     }
     if (line.size() >= 11 && line.compare(0, 11, "endfunction") == 0) {
         if (!insideFunction) return fail(40);
         insideFunction = false;
         std::string value = trimmed(line.substr(11));
-        if (value.empty() || functions_.empty()) return true;
+        if (functions_.empty()) return true;
+        if (value.empty()) {
+            functions_[lastDeclared_].result = 'l';
+            return true;
+        }
         typeOnly_ = true;
         Operand result = compileExpression(value);
         typeOnly_ = false;
