@@ -123,6 +123,11 @@ int parseRunArguments(const std::string &mode, int argc, char **argv, RunArgumen
         if (!replay.load(p.replayFile, error))
             return usageError(mode, error);
     }
+    for (const std::string *output : {&p.recordFile, static_cast<const std::string *>(&out.options.consoleFile)}) {
+        std::error_code ec;
+        if (!output->empty() && !std::filesystem::is_directory(std::filesystem::path(*output).parent_path(), ec))
+            return usageError(mode, "no folder for " + *output);
+    }
     if (!p.recordFile.empty() && p.recordFile == p.replayFile)
         return usageError(mode, "--record and --replay name the same file");
     return -1;

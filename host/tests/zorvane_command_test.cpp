@@ -101,6 +101,7 @@ TEST_F(ZorvaneCommand, ErrorsAndTheirExitCodes) {
         {{"run", "crash.qxa", "--bogus"}, 2, "unknown option '--bogus'"},
         {{"run", "crash.qxa", "--input", "script.txt"}, 2, "script.txt:1: unknown event 'fly'"},
         {{"run", "crash.qxa", "--replay", "script.txt"}, 2, "not a zorvane recording"},
+        {{"run", "crash.qxa", "--console", "nowhere/out.txt"}, 2, "no folder for"},
         {{"build", "crash.qxa"}, 2, "not available in this version yet"},
         {{"edit"}, 2, "not available in this version yet"},
         {{"help"}, 2, "not available in this version yet"},
