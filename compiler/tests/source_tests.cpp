@@ -126,3 +126,30 @@ TEST(SourceText, ProgressIsReportedInTenths) {
 
 }  // namespace
 }  // namespace compiler::testing
+
+namespace compiler::testing {
+namespace {
+
+TEST(InstallFolder, LanguageFileAndVocabularyBesideTheExecutableAreUsed) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / "zv_install_folder";
+    fs::remove_all(root);
+    fs::create_directories(root / "LANG" / "ENGLISH");
+    std::ofstream(root / "LANG" / "ENGLISH" / "WORDS.TXT") << "[COMPILER]\r\n29=Not understood\r\n";
+    std::ofstream(root / "Vocabulary.txt") << "shout%303%s\r\nend%213%0\r\n";
+    std::ofstream(root / "p.qxa") << "shout \"hi\"\r\nprint 1\r\n";
+    CompileOptions options;
+    options.installFolder = root.string();
+    CompileResult result = compileFile((root / "p.qxa").string(), options);
+    ASSERT_FALSE(result.ok);  // print is not in this vocabulary
+    EXPECT_EQ(result.line, 2);
+    EXPECT_EQ(result.message, "Not understood");
+    // A key the installation's file lacks falls back to the built-in English text.
+    std::ofstream(root / "p.qxa") << "shout 1\r\n";
+    result = compileFile((root / "p.qxa").string(), options);
+    EXPECT_EQ(result.message.rfind(compilerMessage(37), 0), 0u) << result.message;
+    fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace compiler::testing
