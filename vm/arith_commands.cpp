@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "vm/core_families.h"
+#include "vm/core_ops.h"
 #include "vm/core_support.h"
 
 namespace vm {
@@ -29,9 +30,12 @@ constexpr int kDivisionByZero = 111;
 constexpr int kIncrementNotVariable = 114;
 constexpr int kDecrementNotVariable = 115;
 
-inline double asDouble(const Cell& c, bool isInt) { return isInt ? static_cast<double>(c.i) : static_cast<double>(c.f); }
+using core::asDouble;
+using core::Arith;
+using core::stepHandler;
 
 // --- power (d, a, b) ---
+
 
 void powerInt(Machine& m) {
     const Op* p = m.pc;
@@ -97,45 +101,6 @@ void divideReal(Machine& m) {
     m.pc = p + 3;
 }
 
-// --- +, -, x ---
-
-enum class Arith { Add, Sub, Mul };
-
-template <Arith Op_>
-void intArith(Machine& m) {
-    const Op* p = m.pc;
-    const int32_t a = p[1].cell->i;
-    const int32_t b = p[2].cell->i;
-    if constexpr (Op_ == Arith::Add) p[0].cell->i = core::wrapAdd(a, b);
-    if constexpr (Op_ == Arith::Sub) p[0].cell->i = core::wrapSub(a, b);
-    if constexpr (Op_ == Arith::Mul) p[0].cell->i = core::wrapMul(a, b);
-    m.pc = p + 3;
-}
-
-template <Arith Op_>
-void realArith(Machine& m) {
-    const Op* p = m.pc;
-    const float a = p[1].cell->f;
-    const float b = p[2].cell->f;
-    if constexpr (Op_ == Arith::Add) p[0].cell->f = a + b;
-    if constexpr (Op_ == Arith::Sub) p[0].cell->f = a - b;
-    if constexpr (Op_ == Arith::Mul) p[0].cell->f = a * b;
-    m.pc = p + 3;
-}
-
-template <Arith Op_, bool AInt>
-void mixedArith(Machine& m) {
-    const Op* p = m.pc;
-    const double a = asDouble(*p[1].cell, AInt);
-    const double b = asDouble(*p[2].cell, !AInt);
-    double r = 0;
-    if constexpr (Op_ == Arith::Add) r = a + b;
-    if constexpr (Op_ == Arith::Sub) r = a - b;
-    if constexpr (Op_ == Arith::Mul) r = a * b;
-    p[0].cell->f = static_cast<float>(r);
-    m.pc = p + 3;
-}
-
 // --- logic, assignment, conversion ---
 
 void bitAnd(Machine& m) {
@@ -150,27 +115,9 @@ void bitOr(Machine& m) {
     m.pc = p + 3;
 }
 
-void assignWord(Machine& m) {  // 151 and 152: the word is copied
-    const Op* p = m.pc;
-    p[0].cell->i = p[1].cell->i;
-    m.pc = p + 2;
-}
-
 void assignString(Machine& m) {
     const Op* p = m.pc;
     core::copyString(*p[0].cell, *p[1].cell);
-    m.pc = p + 2;
-}
-
-void realToInt(Machine& m) {
-    const Op* p = m.pc;
-    p[0].cell->i = truncateToInt(p[1].cell->f);
-    m.pc = p + 2;
-}
-
-void intToReal(Machine& m) {
-    const Op* p = m.pc;
-    p[0].cell->f = static_cast<float>(p[1].cell->i);
     m.pc = p + 2;
 }
 
@@ -237,25 +184,25 @@ constexpr CommandEntry kArithCommands[] = {
     {64, &divideIntReal, "real d = a / b (int, real)"},
     {65, &divideRealInt, "real d = a / b (real, int)"},
     {66, &divideReal, "real d = a / b (real, real)"},
-    {71, &intArith<Arith::Mul>, "int d = a * b"},
-    {74, &mixedArith<Arith::Mul, true>, "real d = a * b (int, real)"},
-    {75, &mixedArith<Arith::Mul, false>, "real d = a * b (real, int)"},
-    {76, &realArith<Arith::Mul>, "real d = a * b"},
-    {81, &intArith<Arith::Add>, "int d = a + b"},
-    {84, &mixedArith<Arith::Add, true>, "real d = a + b (int, real)"},
-    {85, &mixedArith<Arith::Add, false>, "real d = a + b (real, int)"},
-    {86, &realArith<Arith::Add>, "real d = a + b"},
-    {91, &intArith<Arith::Sub>, "int d = a - b"},
-    {94, &mixedArith<Arith::Sub, true>, "real d = a - b (int, real)"},
-    {95, &mixedArith<Arith::Sub, false>, "real d = a - b (real, int)"},
-    {96, &realArith<Arith::Sub>, "real d = a - b"},
+    {71, &stepHandler<core::intArith<Arith::Mul>>, "int d = a * b"},
+    {74, &stepHandler<core::mixedArith<Arith::Mul, true>>, "real d = a * b (int, real)"},
+    {75, &stepHandler<core::mixedArith<Arith::Mul, false>>, "real d = a * b (real, int)"},
+    {76, &stepHandler<core::realArith<Arith::Mul>>, "real d = a * b"},
+    {81, &stepHandler<core::intArith<Arith::Add>>, "int d = a + b"},
+    {84, &stepHandler<core::mixedArith<Arith::Add, true>>, "real d = a + b (int, real)"},
+    {85, &stepHandler<core::mixedArith<Arith::Add, false>>, "real d = a + b (real, int)"},
+    {86, &stepHandler<core::realArith<Arith::Add>>, "real d = a + b"},
+    {91, &stepHandler<core::intArith<Arith::Sub>>, "int d = a - b"},
+    {94, &stepHandler<core::mixedArith<Arith::Sub, true>>, "real d = a - b (int, real)"},
+    {95, &stepHandler<core::mixedArith<Arith::Sub, false>>, "real d = a - b (real, int)"},
+    {96, &stepHandler<core::realArith<Arith::Sub>>, "real d = a - b"},
     {123, &bitAnd, "int d = a and b (bitwise)"},
     {124, &bitOr, "int d = a or b (bitwise)"},
-    {151, &assignWord, "int d = a"},
-    {152, &assignWord, "real d = a"},
+    {151, &stepHandler<core::copyWord>, "int d = a"},
+    {152, &stepHandler<core::copyWord>, "real d = a"},
     {153, &assignString, "str d = a"},
-    {154, &realToInt, "int d = real a truncated"},
-    {155, &intToReal, "real d = int a"},
+    {154, &stepHandler<core::realToInt>, "int d = real a truncated"},
+    {155, &stepHandler<core::intToReal>, "real d = int a"},
     {411, &stepRealByOne<1>, "inc real variable"},
     {412, &stepIntByOne<1>, "inc int variable"},
     {413, &stepRealByReal<1>, "inc real variable by a real"},

@@ -8,6 +8,7 @@
 
 #include "vm/array_access.h"
 #include "vm/core_families.h"
+#include "vm/core_ops.h"
 #include "vm/core_support.h"
 
 namespace vm {
@@ -63,42 +64,22 @@ void releaseArrayCommand(Machine& m) {
     m.pc += 1;
 }
 
-// i1 + s1 * (i2 + s2 * (i3 + ...)), wrapping like the 32-bit machine words it is made of.
+using core::inside;
+using core::linearIndex;
+using core::recordReference;
+
+// 571-575: v, i1 ... ik, x — a copy of the string; a variable that is no string array ignores it.
 template <int K>
-inline uint32_t linearIndex(const ArrayEntry& a, const Op* subscripts) {
-    uint32_t index = static_cast<uint32_t>(subscripts[K - 1].cell->i);
-    for (int j = K - 2; j >= 0; --j) {
-        index = static_cast<uint32_t>(subscripts[j].cell->i) + static_cast<uint32_t>(a.sizes[j]) * index;
-    }
-    return index;
-}
-
-inline bool inside(const ArrayEntry& a, uint32_t index) { return index < static_cast<uint32_t>(a.total); }
-
-inline void recordReference(Machine& m, const Cell* d, const ArrayEntry* a, uint32_t element) {
-    const unsigned cell = static_cast<unsigned>(cellIndex(m, d));
-    if (cell >= static_cast<unsigned>(kCellCount)) return;
-    m.refs[cell].array = a ? static_cast<int16_t>(a - m.arrays) : int16_t{-1};
-    m.refs[cell].element = static_cast<int32_t>(element);
-}
-
-// 561-580: v, i1 ... ik, x. A variable that is no array of this kind ignores the store.
-template <ArrayKind Kind, bool FromInt, int K>
-void storeElement(Machine& m) {
+void storeString(Machine& m) {
     const Op* p = m.pc;
     ArrayEntry* a = arrayOf(m, p[0].cell);
-    if (a != nullptr && a->kind == Kind) {
+    if (a != nullptr && a->kind == ArrayKind::String) {
         const uint32_t index = linearIndex<K>(*a, p + 1);
-        const Cell& x = *p[1 + K].cell;
         if (!inside(*a, index)) {
-            raise(m, 102);
-        } else if constexpr (Kind == ArrayKind::Int) {
-            static_cast<int32_t*>(a->storage)[index] = x.i;
-        } else if constexpr (Kind == ArrayKind::Real) {
-            static_cast<float*>(a->storage)[index] = FromInt ? static_cast<float>(x.i) : x.f;
+            raise(m, core::kIndexOutsideArray);
         } else {
             char*& element = static_cast<char**>(a->storage)[index];
-            const char* s = text(x);
+            const char* s = text(*p[1 + K].cell);
             char* copy = newString(s, core::cappedLength(s));
             deleteString(element);
             element = copy;
@@ -107,33 +88,23 @@ void storeElement(Machine& m) {
     m.pc = p + 2 + K;
 }
 
-// 661-675: d, v, i1 ... ik.
-template <ArrayKind Kind, int K>
-void readElement(Machine& m) {
+// 671-675: d, v, i1 ... ik — a copy of the element (no string reads as the empty string).
+template <int K>
+void readString(Machine& m) {
     const Op* p = m.pc;
     Cell& d = *p[0].cell;
     ArrayEntry* a = arrayOf(m, p[1].cell);
-    if (a == nullptr || a->kind != Kind) {
-        if constexpr (Kind == ArrayKind::String) {
-            setString(d, "", 0);
-        } else {
-            d.i = 0;
-        }
-        recordReference(m, &d, nullptr, 0);  // a later store through d must not reach an old element
+    if (a == nullptr || a->kind != ArrayKind::String) {
+        setString(d, "", 0);
+        recordReference(m, &d, nullptr, 0);
     } else {
         const uint32_t index = linearIndex<K>(*a, p + 2);
         if (!inside(*a, index)) {
-            raise(m, 102);
+            raise(m, core::kIndexOutsideArray);
         } else {
-            if constexpr (Kind == ArrayKind::Int) {
-                d.i = static_cast<int32_t*>(a->storage)[index];
-            } else if constexpr (Kind == ArrayKind::Real) {
-                d.f = static_cast<float*>(a->storage)[index];
-            } else {
-                const char* element = static_cast<char**>(a->storage)[index];
-                if (element == nullptr) element = "";
-                if (element != d.s) setString(d, element, core::cappedLength(element));
-            }
+            const char* element = static_cast<char**>(a->storage)[index];
+            if (element == nullptr) element = "";
+            setString(d, element, core::cappedLength(element));
             recordReference(m, &d, a, index);
         }
     }
@@ -172,41 +143,41 @@ constexpr CommandEntry kArrayCommands[] = {
     {524, &createArray<K::String, 4>, "create a string array of 4 dimensions"},
     {525, &createArray<K::String, 5>, "create a string array of 5 dimensions"},
     {526, &releaseArrayCommand<K::String>, "release a string array"},
-    {561, &storeElement<K::Int, false, 1>, "store an integer element (1 subscript)"},
-    {562, &storeElement<K::Int, false, 2>, "store an integer element (2 subscripts)"},
-    {563, &storeElement<K::Int, false, 3>, "store an integer element (3 subscripts)"},
-    {564, &storeElement<K::Int, false, 4>, "store an integer element (4 subscripts)"},
-    {565, &storeElement<K::Int, false, 5>, "store an integer element (5 subscripts)"},
-    {566, &storeElement<K::Real, false, 1>, "store a real element (1 subscript)"},
-    {567, &storeElement<K::Real, false, 2>, "store a real element (2 subscripts)"},
-    {568, &storeElement<K::Real, false, 3>, "store a real element (3 subscripts)"},
-    {569, &storeElement<K::Real, false, 4>, "store a real element (4 subscripts)"},
-    {570, &storeElement<K::Real, false, 5>, "store a real element (5 subscripts)"},
-    {571, &storeElement<K::String, false, 1>, "store a string element (1 subscript)"},
-    {572, &storeElement<K::String, false, 2>, "store a string element (2 subscripts)"},
-    {573, &storeElement<K::String, false, 3>, "store a string element (3 subscripts)"},
-    {574, &storeElement<K::String, false, 4>, "store a string element (4 subscripts)"},
-    {575, &storeElement<K::String, false, 5>, "store a string element (5 subscripts)"},
-    {576, &storeElement<K::Real, true, 1>, "store an integer into a real element (1 subscript)"},
-    {577, &storeElement<K::Real, true, 2>, "store an integer into a real element (2 subscripts)"},
-    {578, &storeElement<K::Real, true, 3>, "store an integer into a real element (3 subscripts)"},
-    {579, &storeElement<K::Real, true, 4>, "store an integer into a real element (4 subscripts)"},
-    {580, &storeElement<K::Real, true, 5>, "store an integer into a real element (5 subscripts)"},
-    {661, &readElement<K::Int, 1>, "read an integer element (1 subscript)"},
-    {662, &readElement<K::Int, 2>, "read an integer element (2 subscripts)"},
-    {663, &readElement<K::Int, 3>, "read an integer element (3 subscripts)"},
-    {664, &readElement<K::Int, 4>, "read an integer element (4 subscripts)"},
-    {665, &readElement<K::Int, 5>, "read an integer element (5 subscripts)"},
-    {666, &readElement<K::Real, 1>, "read a real element (1 subscript)"},
-    {667, &readElement<K::Real, 2>, "read a real element (2 subscripts)"},
-    {668, &readElement<K::Real, 3>, "read a real element (3 subscripts)"},
-    {669, &readElement<K::Real, 4>, "read a real element (4 subscripts)"},
-    {670, &readElement<K::Real, 5>, "read a real element (5 subscripts)"},
-    {671, &readElement<K::String, 1>, "read a string element (1 subscript)"},
-    {672, &readElement<K::String, 2>, "read a string element (2 subscripts)"},
-    {673, &readElement<K::String, 3>, "read a string element (3 subscripts)"},
-    {674, &readElement<K::String, 4>, "read a string element (4 subscripts)"},
-    {675, &readElement<K::String, 5>, "read a string element (5 subscripts)"},
+    {561, &core::stepHandler<core::storeNumber<K::Int, false, 1>>, "store an integer element (1 subscript)"},
+    {562, &core::stepHandler<core::storeNumber<K::Int, false, 2>>, "store an integer element (2 subscripts)"},
+    {563, &core::stepHandler<core::storeNumber<K::Int, false, 3>>, "store an integer element (3 subscripts)"},
+    {564, &core::stepHandler<core::storeNumber<K::Int, false, 4>>, "store an integer element (4 subscripts)"},
+    {565, &core::stepHandler<core::storeNumber<K::Int, false, 5>>, "store an integer element (5 subscripts)"},
+    {566, &core::stepHandler<core::storeNumber<K::Real, false, 1>>, "store a real element (1 subscript)"},
+    {567, &core::stepHandler<core::storeNumber<K::Real, false, 2>>, "store a real element (2 subscripts)"},
+    {568, &core::stepHandler<core::storeNumber<K::Real, false, 3>>, "store a real element (3 subscripts)"},
+    {569, &core::stepHandler<core::storeNumber<K::Real, false, 4>>, "store a real element (4 subscripts)"},
+    {570, &core::stepHandler<core::storeNumber<K::Real, false, 5>>, "store a real element (5 subscripts)"},
+    {571, &storeString<1>, "store a string element (1 subscript)"},
+    {572, &storeString<2>, "store a string element (2 subscripts)"},
+    {573, &storeString<3>, "store a string element (3 subscripts)"},
+    {574, &storeString<4>, "store a string element (4 subscripts)"},
+    {575, &storeString<5>, "store a string element (5 subscripts)"},
+    {576, &core::stepHandler<core::storeNumber<K::Real, true, 1>>, "store an integer into a real element (1 subscript)"},
+    {577, &core::stepHandler<core::storeNumber<K::Real, true, 2>>, "store an integer into a real element (2 subscripts)"},
+    {578, &core::stepHandler<core::storeNumber<K::Real, true, 3>>, "store an integer into a real element (3 subscripts)"},
+    {579, &core::stepHandler<core::storeNumber<K::Real, true, 4>>, "store an integer into a real element (4 subscripts)"},
+    {580, &core::stepHandler<core::storeNumber<K::Real, true, 5>>, "store an integer into a real element (5 subscripts)"},
+    {661, &core::stepHandler<core::readNumber<K::Int, 1>>, "read an integer element (1 subscript)"},
+    {662, &core::stepHandler<core::readNumber<K::Int, 2>>, "read an integer element (2 subscripts)"},
+    {663, &core::stepHandler<core::readNumber<K::Int, 3>>, "read an integer element (3 subscripts)"},
+    {664, &core::stepHandler<core::readNumber<K::Int, 4>>, "read an integer element (4 subscripts)"},
+    {665, &core::stepHandler<core::readNumber<K::Int, 5>>, "read an integer element (5 subscripts)"},
+    {666, &core::stepHandler<core::readNumber<K::Real, 1>>, "read a real element (1 subscript)"},
+    {667, &core::stepHandler<core::readNumber<K::Real, 2>>, "read a real element (2 subscripts)"},
+    {668, &core::stepHandler<core::readNumber<K::Real, 3>>, "read a real element (3 subscripts)"},
+    {669, &core::stepHandler<core::readNumber<K::Real, 4>>, "read a real element (4 subscripts)"},
+    {670, &core::stepHandler<core::readNumber<K::Real, 5>>, "read a real element (5 subscripts)"},
+    {671, &readString<1>, "read a string element (1 subscript)"},
+    {672, &readString<2>, "read a string element (2 subscripts)"},
+    {673, &readString<3>, "read a string element (3 subscripts)"},
+    {674, &readString<4>, "read a string element (4 subscripts)"},
+    {675, &readString<5>, "read a string element (5 subscripts)"},
 };
 
 }  // namespace

@@ -1,35 +1,14 @@
 // Structure jumps (if, else, exit, loops), the integer for step, label jumps, label calls and
 // subroutine returns. Label calls share the call stack and its depth with user-function calls.
 #include "vm/core_families.h"
+#include "vm/core_ops.h"
 #include "vm/core_support.h"
 
 namespace vm {
 namespace {
 
 using core::codeAt;
-
-// 1, 9, 12: cond, t — jump when the condition is false.
-void jumpIfFalse(Machine& m) {
-    const Op* p = m.pc;
-    m.pc = p[0].cell->i == 0 ? codeAt(m, p[1].target) : p + 2;
-}
-
-// 2, 5, 6, 10, 42: t
-void jump(Machine& m) { m.pc = codeAt(m, m.pc[0].target); }
-
-// 8: v, t — v is not read.
-void next(Machine& m) { m.pc = codeAt(m, m.pc[1].target); }
-
-// 7: v, limit, step, t — v = v + step; leave the loop once v has passed the limit. Step 0 never ends.
-void forStep(Machine& m) {
-    const Op* p = m.pc;
-    const int32_t step = p[2].cell->i;
-    const int32_t limit = p[1].cell->i;
-    const int32_t v = core::wrapAdd(p[0].cell->i, step);
-    p[0].cell->i = v;
-    const bool done = (step > 0 && v > limit) || (step < 0 && v < limit);
-    m.pc = done ? codeAt(m, p[3].target) : p + 4;
-}
+using core::stepHandler;
 
 // 26: running into a function header from above ends the program.
 void functionHeader(Machine& m) { raise(m, 21); }
@@ -62,18 +41,18 @@ void subroutineReturn(Machine& m) {
 }
 
 constexpr CommandEntry kFlowCommands[] = {
-    {1, &jumpIfFalse, "if: jump to t when cond is 0"},
-    {2, &jump, "else: jump to t"},
-    {5, &jump, "exit: jump to t"},
-    {6, &jump, "loop: jump to t"},
-    {7, &forStep, "for step: v += step, jump to t once v has passed the limit"},
-    {8, &next, "next: jump to t"},
-    {9, &jumpIfFalse, "while: jump to t when cond is 0"},
-    {10, &jump, "endwhile: jump to t"},
-    {12, &jumpIfFalse, "until: jump to t when cond is 0"},
+    {1, &stepHandler<core::jumpIfFalse>, "if: jump to t when cond is 0"},
+    {2, &stepHandler<core::jump>, "else: jump to t"},
+    {5, &stepHandler<core::jump>, "exit: jump to t"},
+    {6, &stepHandler<core::jump>, "loop: jump to t"},
+    {7, &stepHandler<core::forStep>, "for step: v += step, jump to t once v has passed the limit"},
+    {8, &stepHandler<core::next>, "next: jump to t"},
+    {9, &stepHandler<core::jumpIfFalse>, "while: jump to t when cond is 0"},
+    {10, &stepHandler<core::jump>, "endwhile: jump to t"},
+    {12, &stepHandler<core::jumpIfFalse>, "until: jump to t when cond is 0"},
     {26, &functionHeader, "function header reached: runtime error 21"},
     {41, &labelCall, "label call: push the return position, jump to t"},
-    {42, &jump, "label jump: jump to t"},
+    {42, &stepHandler<core::jump>, "label jump: jump to t"},
     {43, &subroutineReturn, "subroutine return"},
 };
 

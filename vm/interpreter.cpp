@@ -12,6 +12,7 @@
 //  5. The command code fetched is checked against the table size, so a word that is no command
 //     (an operand reached by a wild jump, a negative word) ends the program like an unknown code.
 #include "platform/platform.h"
+#include "vm/core_ops.h"
 #include "vm/machine.h"
 
 namespace vm {
@@ -72,11 +73,16 @@ void execute(Machine& m) {
             if constexpr (Traced) {
                 if (m.traceInstruction) m.traceInstruction(static_cast<int>(pc - codeStart), code);
             }
-            m.pc = pc + 1;
-            Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode)
-                                  ? handlers[code]
-                                  : &unknownCommand;
-            handler(m);
+            const Op* next = Traced ? nullptr : core::runCoreFast(m, pc);  // the hottest core instructions
+            if (next != nullptr) {
+                m.pc = next;
+            } else {
+                m.pc = pc + 1;
+                Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode)
+                                      ? handlers[code]
+                                      : &unknownCommand;
+                handler(m);
+            }
             if (--countdown == 0) {
                 checkpoint(m, chunk);
                 chunk = countdown = chunkLength(m);

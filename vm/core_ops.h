@@ -1,0 +1,238 @@
+// The hottest core instructions as inline steps, shared by their handlers and by the interpreter's
+// fast path (runCoreFast), so that both do exactly the same thing.
+//
+// A step takes the instruction's first operand `p` and returns where execution continues. A step
+// that can raise first stores `p` in m.pc, so that the error dump finds its command word just
+// before the program counter, as it does for a handler.
+#pragma once
+
+#include <functional>
+
+#include "vm/array_access.h"
+#include "vm/core_support.h"
+
+namespace vm::core {
+
+using Step = const Op* (*)(Machine&, const Op*);
+
+// A handler made of a step.
+template <Step S>
+void stepHandler(Machine& m) {
+    m.pc = S(m, m.pc);
+}
+
+// --- flow ---
+
+inline const Op* jumpIfFalse(Machine& m, const Op* p) { return p[0].cell->i == 0 ? codeAt(m, p[1].target) : p + 2; }
+inline const Op* jump(Machine& m, const Op* p) { return codeAt(m, p[0].target); }
+inline const Op* next(Machine& m, const Op* p) { return codeAt(m, p[1].target); }  // v is not read
+
+// v, limit, step, t — v = v + step; leave the loop once v has passed the limit. Step 0 never ends.
+inline const Op* forStep(Machine& m, const Op* p) {
+    const int32_t step = p[2].cell->i;
+    const int32_t limit = p[1].cell->i;
+    const int32_t v = wrapAdd(p[0].cell->i, step);
+    p[0].cell->i = v;
+    const bool done = (step > 0 && v > limit) || (step < 0 && v < limit);
+    return done ? codeAt(m, p[3].target) : p + 4;
+}
+
+// --- integer and real arithmetic (d, a, b) ---
+
+enum class Arith { Add, Sub, Mul };
+
+template <Arith A>
+inline const Op* intArith(Machine&, const Op* p) {
+    const int32_t a = p[1].cell->i;
+    const int32_t b = p[2].cell->i;
+    if constexpr (A == Arith::Add) p[0].cell->i = wrapAdd(a, b);
+    if constexpr (A == Arith::Sub) p[0].cell->i = wrapSub(a, b);
+    if constexpr (A == Arith::Mul) p[0].cell->i = wrapMul(a, b);
+    return p + 3;
+}
+
+template <Arith A>
+inline const Op* realArith(Machine&, const Op* p) {
+    const float a = p[1].cell->f;
+    const float b = p[2].cell->f;
+    if constexpr (A == Arith::Add) p[0].cell->f = a + b;
+    if constexpr (A == Arith::Sub) p[0].cell->f = a - b;
+    if constexpr (A == Arith::Mul) p[0].cell->f = a * b;
+    return p + 3;
+}
+
+inline double asDouble(const Cell& c, bool isInt) { return isInt ? static_cast<double>(c.i) : static_cast<double>(c.f); }
+
+// One integer and one real operand: computed in double with the integer converted exactly.
+template <Arith A, bool AInt>
+inline const Op* mixedArith(Machine&, const Op* p) {
+    const double a = asDouble(*p[1].cell, AInt);
+    const double b = asDouble(*p[2].cell, !AInt);
+    double r = 0;
+    if constexpr (A == Arith::Add) r = a + b;
+    if constexpr (A == Arith::Sub) r = a - b;
+    if constexpr (A == Arith::Mul) r = a * b;
+    p[0].cell->f = static_cast<float>(r);
+    return p + 3;
+}
+
+inline const Op* copyWord(Machine&, const Op* p) {  // 151 and 152
+    p[0].cell->i = p[1].cell->i;
+    return p + 2;
+}
+
+inline const Op* realToInt(Machine&, const Op* p) {
+    p[0].cell->i = truncateToInt(p[1].cell->f);
+    return p + 2;
+}
+
+inline const Op* intToReal(Machine&, const Op* p) {
+    p[0].cell->f = static_cast<float>(p[1].cell->i);
+    return p + 2;
+}
+
+// --- comparisons (d, a, b): 1 or 0 ---
+
+template <typename Relation>
+inline const Op* compareInt(Machine&, const Op* p) {
+    p[0].cell->i = Relation{}(p[1].cell->i, p[2].cell->i) ? 1 : 0;
+    return p + 3;
+}
+
+template <typename Relation>
+inline const Op* compareReal(Machine&, const Op* p) {
+    p[0].cell->i = Relation{}(p[1].cell->f, p[2].cell->f) ? 1 : 0;
+    return p + 3;
+}
+
+template <typename Relation, bool AInt>
+inline const Op* compareMixed(Machine&, const Op* p) {
+    p[0].cell->i = Relation{}(asDouble(*p[1].cell, AInt), asDouble(*p[2].cell, !AInt)) ? 1 : 0;
+    return p + 3;
+}
+
+// --- array elements of one and two dimensions ---
+
+// i1 + s1 * (i2 + s2 * (i3 + ...)), wrapping like the 32-bit machine words it is made of; only
+// this linear index is checked against the array.
+template <int K>
+inline uint32_t linearIndex(const ArrayEntry& a, const Op* subscripts) {
+    uint32_t index = static_cast<uint32_t>(subscripts[K - 1].cell->i);
+    for (int j = K - 2; j >= 0; --j) {
+        index = static_cast<uint32_t>(subscripts[j].cell->i) + static_cast<uint32_t>(a.sizes[j]) * index;
+    }
+    return index;
+}
+
+inline bool inside(const ArrayEntry& a, uint32_t index) { return index < static_cast<uint32_t>(a.total); }
+
+inline void recordReference(Machine& m, const Cell* d, const ArrayEntry* a, uint32_t element) {
+    const unsigned cell = static_cast<unsigned>(cellIndex(m, d));
+    if (cell >= static_cast<unsigned>(kCellCount)) return;
+    m.refs[cell].array = a ? static_cast<int16_t>(a - m.arrays) : int16_t{-1};
+    m.refs[cell].element = static_cast<int32_t>(element);
+}
+
+constexpr int kIndexOutsideArray = 102;
+
+// v, i1 ... ik, x: a variable that is no array of this kind ignores the store.
+template <ArrayKind Kind, bool FromInt, int K>
+inline const Op* storeNumber(Machine& m, const Op* p) {
+    ArrayEntry* a = arrayOf(m, p[0].cell);
+    if (a != nullptr && a->kind == Kind) {
+        const uint32_t index = linearIndex<K>(*a, p + 1);
+        const Cell& x = *p[1 + K].cell;
+        if (!inside(*a, index)) {
+            m.pc = p;
+            raise(m, kIndexOutsideArray);
+        } else if constexpr (Kind == ArrayKind::Int) {
+            static_cast<int32_t*>(a->storage)[index] = x.i;
+        } else {
+            static_cast<float*>(a->storage)[index] = FromInt ? static_cast<float>(x.i) : x.f;
+        }
+    }
+    return p + 2 + K;
+}
+
+// d, v, i1 ... ik: the element's value into d, and its place into d's ReferenceTable entry.
+template <ArrayKind Kind, int K>
+inline const Op* readNumber(Machine& m, const Op* p) {
+    Cell& d = *p[0].cell;
+    ArrayEntry* a = arrayOf(m, p[1].cell);
+    if (a == nullptr || a->kind != Kind) {
+        d.i = 0;
+        recordReference(m, &d, nullptr, 0);  // a later store through d must not reach an old element
+        return p + 2 + K;
+    }
+    const uint32_t index = linearIndex<K>(*a, p + 2);
+    if (!inside(*a, index)) {
+        m.pc = p;
+        raise(m, kIndexOutsideArray);
+        return p + 2 + K;
+    }
+    d.i = static_cast<int32_t*>(a->storage)[index];  // the word: an integer or the bits of a real
+    recordReference(m, &d, a, index);
+    return p + 2 + K;
+}
+
+// Pairs the compiler always emits together run in one go: a value computed into a temporary and
+// then copied into a variable, a comparison and the jump that tests it, the next of a for loop and
+// the for step it jumps to.
+inline const Op* thenCopy(Machine& m, const Op* q) { return q->n == 151 || q->n == 152 ? copyWord(m, q + 1) : q; }
+inline const Op* thenBranch(Machine& m, const Op* q) {
+    return q->n == 1 || q->n == 9 || q->n == 12 ? jumpIfFalse(m, q + 1) : q;
+}
+inline const Op* thenForStep(Machine& m, const Op* q) { return q->n == 7 ? forStep(m, q + 1) : q; }
+
+// Runs the instruction whose command word is `pc` when it is one of the steps above and returns
+// where execution continues; nullptr when the instruction needs its handler. The interpreter calls
+// it before the handler table, which saves the hottest instructions a call through a pointer; an
+// instruction run together with the one before it counts with it as one for the clock.
+[[gnu::always_inline]] inline const Op* runCoreFast(Machine& m, const Op* pc) {
+    using K = ArrayKind;
+    const Op* p = pc + 1;
+    switch (pc->n) {
+        case 1: case 9: case 12: return jumpIfFalse(m, p);
+        case 2: case 5: case 6: case 10: case 42: return jump(m, p);
+        case 7: return forStep(m, p);
+        case 8: return thenForStep(m, next(m, p));
+        case 71: return thenCopy(m, intArith<Arith::Mul>(m, p));
+        case 74: return thenCopy(m, mixedArith<Arith::Mul, true>(m, p));
+        case 75: return thenCopy(m, mixedArith<Arith::Mul, false>(m, p));
+        case 76: return thenCopy(m, realArith<Arith::Mul>(m, p));
+        case 81: return thenCopy(m, intArith<Arith::Add>(m, p));
+        case 84: return thenCopy(m, mixedArith<Arith::Add, true>(m, p));
+        case 85: return thenCopy(m, mixedArith<Arith::Add, false>(m, p));
+        case 86: return thenCopy(m, realArith<Arith::Add>(m, p));
+        case 91: return thenCopy(m, intArith<Arith::Sub>(m, p));
+        case 94: return thenCopy(m, mixedArith<Arith::Sub, true>(m, p));
+        case 95: return thenCopy(m, mixedArith<Arith::Sub, false>(m, p));
+        case 96: return thenCopy(m, realArith<Arith::Sub>(m, p));
+        case 101: return thenBranch(m, compareInt<std::equal_to<>>(m, p));
+        case 102: return thenBranch(m, compareReal<std::equal_to<>>(m, p));
+        case 111: return thenBranch(m, compareInt<std::greater<>>(m, p));
+        case 112: return thenBranch(m, compareReal<std::greater<>>(m, p));
+        case 113: return thenBranch(m, compareInt<std::greater_equal<>>(m, p));
+        case 114: return thenBranch(m, compareReal<std::greater_equal<>>(m, p));
+        case 115: return thenBranch(m, compareInt<std::less<>>(m, p));
+        case 116: return thenBranch(m, compareReal<std::less<>>(m, p));
+        case 117: return thenBranch(m, compareInt<std::less_equal<>>(m, p));
+        case 118: return thenBranch(m, compareReal<std::less_equal<>>(m, p));
+        case 119: return thenBranch(m, compareInt<std::not_equal_to<>>(m, p));
+        case 120: return thenBranch(m, compareReal<std::not_equal_to<>>(m, p));
+        case 151: case 152: return copyWord(m, p);
+        case 154: return thenCopy(m, realToInt(m, p));
+        case 155: return thenCopy(m, intToReal(m, p));
+        case 561: return storeNumber<K::Int, false, 1>(m, p);
+        case 562: return storeNumber<K::Int, false, 2>(m, p);
+        case 566: return storeNumber<K::Real, false, 1>(m, p);
+        case 567: return storeNumber<K::Real, false, 2>(m, p);
+        case 661: return readNumber<K::Int, 1>(m, p);
+        case 662: return readNumber<K::Int, 2>(m, p);
+        case 666: return readNumber<K::Real, 1>(m, p);
+        case 667: return readNumber<K::Real, 2>(m, p);
+        default: return nullptr;
+    }
+}
+
+}  // namespace vm::core
