@@ -2,6 +2,7 @@
 #include "display/display_device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <new>
 
@@ -12,6 +13,8 @@
 
 namespace display {
 namespace {
+
+std::atomic<bool> displayObjectMade{false};
 
 constexpr const char *kPrimaryDriver = "Primary Display Driver";
 constexpr int kSystemErrorDisplayObject = 10003;
@@ -39,6 +42,10 @@ std::vector<Adapter> realAdapters(const std::shared_ptr<platform::GlDevice> &gl)
 }
 
 } // namespace
+
+bool displayObjectEverMade() {
+    return displayObjectMade.load();
+}
 
 const char *deviceLabel(DeviceKind kind) {
     switch (kind) {
@@ -174,7 +181,7 @@ bool DisplayDevice::createDisplayObject(bool forcePrimary) {
         }
     }
     created = true;
-    everCreated = true;
+    displayObjectMade.store(true);
     return true;
 }
 

@@ -165,7 +165,6 @@ class DisplayDevice {
 
     vm::Machine *machine = nullptr; // receives the engine detail with every recorded failure
     bool created = false;           // the display object exists
-    bool everCreated = false;       // a display object was made once in this process
     bool exclusive = true;
     bool flipChain = false;
     bool systemMemory = true;
@@ -228,6 +227,9 @@ class DisplayDevice {
     WindowLayout layout_;
     std::array<std::vector<std::function<void()>>, size_t(FrameStep::Count)> steps_;
 };
+
+// True once any display object was made in this process (it stays true).
+bool displayObjectEverMade();
 
 // The standard modes every display offers (the headless display offers exactly these).
 const std::vector<DisplayMode> &standardModes();

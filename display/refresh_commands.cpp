@@ -57,7 +57,7 @@ bool fog(const DisplayDevice &d) {
     return d.caps().fogAvailable;
 }
 bool displayMade(const DisplayDevice &d) {
-    return d.everCreated;
+    return displayObjectEverMade();
 }
 
 constexpr vm::CommandEntry kRefreshCommands[] = {
