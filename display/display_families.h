@@ -13,12 +13,16 @@ void registerRefreshCommands(
 void registerModeCommands(vm::Machine &m);   // mode list and setting, screen queries, gamma
 void registerCardCommands(vm::Machine &m);   // software 3D, card list and choice, T&L, video memory
 void registerWindowCommands(vm::Machine &m); // framed window, full screen, window layout and show state
+void registerBitmapCommands(vm::Machine &m); // bitmaps: load, save, create, copy, effects, queries
+void registerDrawCommands(vm::Machine &m);   // clear, colours, dot, box, line, circle, ellipse, point
 
 inline void registerDisplayCommands(vm::Machine &m) {
     registerRefreshCommands(m);
     registerModeCommands(m);
     registerCardCommands(m);
     registerWindowCommands(m);
+    registerBitmapCommands(m);
+    registerDrawCommands(m);
 }
 
 } // namespace display

@@ -8,6 +8,7 @@
 #include "display/device_registry.h"
 #include "display/display_device.h"
 #include "display/display_families.h"
+#include "display/drawing.h"
 #include "host/host.h"
 #include "platform/platform.h"
 
@@ -68,6 +69,7 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         (*device)->machine = &m;
         bindDevice(m, device->get());
         registerDisplayCommands(m);
+        attachDrawing(m, **device);  // bitmaps and the DrawQueue, run in the DrawQueue frame step
         // Drawing 3D after 2D is switched off at every program start.
         m.runStartHooks.push_back([](vm::Machine &m) {
             if (DisplayDevice *d = deviceOf(m))
