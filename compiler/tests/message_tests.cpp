@@ -27,6 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"NotEqualOutsideCondition", "a=1\nprint a<>b", "22@2"},
         ErrorCase{"OperatorWithoutOperand", "print 1+", "22@1"},
+        ErrorCase{"AndWordOutsideCondition", "a=b and c", "22@1"},
+        ErrorCase{"CaseValuesWithBlankAfterComma", "select a\ncase 1, 2\nendcase\nendselect", "22@2"},
         ErrorCase{"BadOperandCharacter", "print a.b!", "22@1"},
         ErrorCase{"UnbalancedParentheses", "a=(1+2", "23@1"},
         ErrorCase{"UnbalancedCallParentheses", "a=sin(1", "23@1"},
