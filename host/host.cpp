@@ -265,9 +265,11 @@ RunResult Host::run(ProgramSource &source) {
     RunResult result;
     steps_.clear();
     int shutdownFrom = 1;
+    source_ = &source;
     if (startUp(source, result, shutdownFrom))
         runLoop();
     shutDown(shutdownFrom, source, result);
+    source_ = nullptr;
     return result;
 }
 

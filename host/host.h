@@ -101,6 +101,9 @@ class Host {
     int anyClick() const { return anyClick_; }
     bool framedWindow() const { return framedWindow_; }
     const std::vector<std::string> &warnings() const { return warnings_; }
+    // The Payload of a standalone game while it runs (media look-up of file-opening commands);
+    // nullptr in development runs and outside a run.
+    builder::PayloadReader *payload() { return source_ ? source_->payload() : nullptr; }
 
     // Requests the end of the program: the run loop ends after the current frame.
     void requestQuit();
@@ -135,6 +138,7 @@ class Host {
     std::unique_ptr<platform::Platform> platform_;
     std::unique_ptr<TranscriptConsole> console_;
     std::vector<uint32_t> frameBuffer_;
+    ProgramSource *source_ = nullptr;
     int anyClick_ = 0;
     bool framedWindow_ = false;
     bool programLoaded_ = false;

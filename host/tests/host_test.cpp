@@ -1,6 +1,7 @@
 // Start-up and shutdown order, error reports, and the window procedure of a headless run.
 #include <gtest/gtest.h>
 
+#include "builder/payload.h"
 #include "host/tests/host_fixture.h"
 #include "platform/profile.h"
 
@@ -207,6 +208,40 @@ TEST(EntryBuffer, DoublesBeforeItRunsOutAndStaysZeroTerminated) {
     EXPECT_EQ(buffer.text().substr(0, 3), "abc");
     buffer.clear();
     EXPECT_EQ(buffer.text(), "");
+}
+
+} // namespace
+} // namespace host
+
+namespace host {
+namespace {
+
+TEST_F(HostTest, AStandaloneRunOffersItsPayloadToTheCommands) {
+    builder::PayloadWriter writer;
+    writer.addFile("_exefile.dat", compile("do\r\nloop\r\n"));
+    writer.addFile("Gfx\\Logo.BMP", {'B', 'M'});
+    std::string game = dir.file("bin/zorvane");
+    std::string why;
+    ASSERT_TRUE(writer.writeWithRuntime({'E', 'L', 'F'}, game, &why)) << why;
+
+    Host host(paths(), headless("", 3));
+    std::string found;
+    bool standalone = false;
+    host.hooks().frameStart.push_back([&](Host &h) {
+        standalone = h.machine().standaloneRun;
+        std::string name = "gfx/logo.bmp";
+        if (h.payload() && h.payload()->lookUpByPath(name, "bmp"))
+            found = name;
+    });
+    auto source = payloadSource(game);
+    ::testing::internal::CaptureStderr();
+    RunResult r = host.run(*source);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(r.errorCode, 0);
+    EXPECT_TRUE(standalone);
+    EXPECT_EQ(found, dir.file("tmp/_virtual.bmp"));
+    EXPECT_EQ(host.payload(), nullptr);                                  // only while running
+    EXPECT_FALSE(std::filesystem::exists(dir.file("tmp/_virtual.dat"))); // released at shutdown
 }
 
 } // namespace
