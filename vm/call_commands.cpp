@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "vm/core_families.h"
+#include "vm/core_ops.h"
 #include "vm/core_support.h"
 
 namespace vm {
@@ -39,9 +40,6 @@ inline size_t planIndex(int16_t function) {
     return function > 0 && function <= kMaxFunctionNumber ? static_cast<size_t>(function) : 0;
 }
 
-// Marks a call site whose live temporaries are not worked out yet.
-const SavePlan kNotWorkedOut;
-
 #define ZV_INLINE inline __attribute__((always_inline))
 
 bool isNumberCell(int cell) { return cell >= kIntVarBase && cell < kStringVarBase; }
@@ -58,7 +56,8 @@ void buildTables(Machine& m) {
     CallState& cs = m.calls;
     cs.functionPlans.assign(kMaxFunctionNumber + 1, SavePlan{});
     cs.activeCalls.assign(kMaxFunctionNumber + 1, 0);
-    cs.sitePlans.assign(m.program.code.size(), &kNotWorkedOut);
+    cs.sites.assign(m.program.code.size(), nullptr);
+    cs.siteStore.clear();
     cs.livePlans.clear();
     if (m.frames.size() < static_cast<size_t>(kCallStackSize)) m.frames.resize(kCallStackSize);
     cs.tablesReady = true;
@@ -88,9 +87,8 @@ const SavePlan& functionPlan(Machine& m, int16_t function, const Op* params, int
 
 // The temporaries named on the call's source line both before the call and after its operands;
 // nullptr when there are none (most calls).
-const SavePlan* workOutLivePlan(Machine& m, size_t site, int n) {
+const SavePlan* livePlan(Machine& m, size_t site, int n) {
     CallState& cs = m.calls;
-    const SavePlan*& entry = cs.sitePlans[site];
     const Program& p = m.program;
     const auto lineOf = [&](size_t k) { return k < p.lines.size() ? p.lines[k] : INT32_MIN; };
     const int32_t line = lineOf(site);
@@ -104,19 +102,10 @@ const SavePlan* workOutLivePlan(Machine& m, size_t site, int n) {
         if (!isTemporary(m, c) || std::find(before.begin(), before.end(), c) == before.end()) continue;
         addOnce(cellIndex(m, c) >= kStringTempBase ? plan.strings : plan.numbers, c);
     }
-    if (plan.numbers.empty() && plan.strings.empty()) {
-        entry = nullptr;
-    } else {
-        plan.ready = true;
-        cs.livePlans.push_back(std::move(plan));
-        entry = &cs.livePlans.back();
-    }
-    return entry;
-}
-
-ZV_INLINE const SavePlan* livePlan(Machine& m, size_t site, int n) {
-    const SavePlan* plan = m.calls.sitePlans[site];
-    return plan != &kNotWorkedOut ? plan : workOutLivePlan(m, site, n);
+    if (plan.numbers.empty() && plan.strings.empty()) return nullptr;
+    plan.ready = true;
+    cs.livePlans.push_back(std::move(plan));
+    return &cs.livePlans.back();
 }
 
 ZV_INLINE int32_t* pushWords(CallState& cs, size_t count) {
@@ -196,27 +185,54 @@ void passArguments(Machine& m, const Op* params, const Op* args, int n) {
     }
 }
 
-// 21: entry, d, n, a1 ... an
-void callFunction(Machine& m) {
-    const Op* p = m.pc;
+
+// Works out a call site on its first execution (and again should its count cell change); nullptr
+// when its operands or the parameter list run past the code.
+CallSite* prepareSite(Machine& m, const Op* p) {
+    CallState& cs = m.calls;
     const Op* code = m.program.code.data();
     const int64_t codeSize = static_cast<int64_t>(m.program.code.size());
     const int32_t n = p[2].cell->i;
     const int32_t entry = p[0].target;
     if (static_cast<uint32_t>(n) > 255u || (p - code) + 3 + int64_t{n} > codeSize || int64_t{entry} + n >= codeSize) {
-        raise(m, kDamagedCall);
-        return;
+        return nullptr;
     }
-    if (m.depth + 1 >= kCallStackSize) {
-        raise(m, 108);
-        m.pc = p + 3 + n;
-        return;
-    }
+    const size_t index = static_cast<size_t>(p - 1 - code);
+    CallSite*& slot = cs.sites[index];
+    if (slot == nullptr) slot = &cs.siteStore.emplace_back();
+    CallSite& site = *slot;
+    site.params = code + entry;
+    site.count = n;
+    site.function = static_cast<int16_t>(site.params[n].n);
+    site.locals = &functionPlan(m, site.function, site.params, n);
+    site.live = livePlan(m, index, n);
+    site.active = &cs.activeCalls[planIndex(site.function)];
+    site.oneNumber = n == 1 && isNumberCell(cellIndex(m, site.params[0].cell));
+    return &site;
+}
+
+}  // namespace
+
+// 21: entry, d, n, a1 ... an
+const Op* core::callStep(Machine& m, const Op* p) {
     CallState& cs = m.calls;
     if (!cs.tablesReady) buildTables(m);
-
-    const Op* params = code + entry;
-    const auto function = static_cast<int16_t>(params[n].n);
+    const CallSite* site = cs.sites[static_cast<size_t>(p - 1 - m.program.code.data())];
+    if (site == nullptr || site->count != p[2].cell->i) {
+        site = prepareSite(m, p);
+        if (site == nullptr) {
+            m.pc = p;
+            raise(m, kDamagedCall);
+            return p;
+        }
+    }
+    const int32_t n = site->count;
+    if (m.depth + 1 >= kCallStackSize) {
+        m.pc = p;
+        raise(m, 108);
+        return p + 3 + n;
+    }
+    const Op* params = site->params;
     Frame& f = m.frames[static_cast<size_t>(m.depth)];
     f.returnTo = p;
     f.entry = params;
@@ -225,30 +241,28 @@ void callFunction(Machine& m) {
     f.savedWordsAt = static_cast<uint32_t>(cs.wordCount);
     f.savedTextsAt = static_cast<uint32_t>(cs.textCount);
     f.savedLocals = nullptr;
-
-    int32_t& active = cs.activeCalls[planIndex(function)];
-    if (active > 0) {
+    if (*site->active > 0) {
         // Before the arguments arrive: the parameters are still the outer activation's.
-        f.savedLocals = &functionPlan(m, function, params, n);
-        saveLocals(cs, *f.savedLocals);
+        f.savedLocals = site->locals;
+        saveLocals(cs, *site->locals);
     }
-    if (n == 1 && !isNumberCell(cellIndex(m, params[0].cell))) {
-        core::copyString(*params[0].cell, *p[3].cell);
-    } else if (n == 1) {
+    if (site->oneNumber) {
         params[0].cell->i = p[3].cell->i;
     } else {
         passArguments(m, params, p + 3, n);
     }
     // After the arguments: one of them may be a live temporary whose string is moved out.
-    f.savedLive = livePlan(m, static_cast<size_t>(p - 1 - code), n);
-    if (f.savedLive != nullptr) saveLive(cs, *f.savedLive);
+    f.savedLive = site->live;
+    if (site->live != nullptr) saveLive(cs, *site->live);
 
-    ++active;
+    ++*site->active;
     ++cs.callFrames;
-    m.currentFunction = function;
+    m.currentFunction = site->function;
     ++m.depth;
-    m.pc = params + n + 1;
+    return params + n + 1;
 }
+
+namespace {
 
 // Pops the label calls the function made and did not return from, then the call itself; nullptr
 // when no user-function call is active (a return at depth 0 does nothing).
@@ -278,25 +292,31 @@ ZV_INLINE Cell& finishCall(Machine& m, const Frame& f) {
     }
     cs.wordCount = f.savedWordsAt;
     cs.textCount = f.savedTextsAt;
-    m.pc = f.returnTo + 3 + f.argumentCount;
     return *f.returnTo[1].cell;
 }
 
+inline const Op* afterCall(const Frame& f) { return f.returnTo + 3 + f.argumentCount; }
+
+}  // namespace
+
 // 22, 27
-void returnNothing(Machine& m) {
-    if (Frame* f = popCall(m)) finishCall(m, *f).i = 0;
+const Op* core::returnNothingStep(Machine& m, const Op* p) {
+    Frame* f = popCall(m);
+    if (f == nullptr) return p;
+    finishCall(m, *f).i = 0;
+    return afterCall(*f);
 }
 
 // 23, 28 and 24, 29: the word is taken before the restore, so a function may return its own local.
-void returnWord(Machine& m) {
-    const int32_t value = m.pc[0].cell->i;
+const Op* core::returnWordStep(Machine& m, const Op* p) {
+    const int32_t value = p[0].cell->i;
     Frame* f = popCall(m);
-    if (f == nullptr) {
-        m.pc += 1;
-        return;
-    }
+    if (f == nullptr) return p + 1;
     finishCall(m, *f).i = value;
+    return afterCall(*f);
 }
+
+namespace {
 
 // 25, 30
 void returnString(Machine& m) {
@@ -310,6 +330,7 @@ void returnString(Machine& m) {
         return;
     }
     setString(finishCall(m, *f), value, length);
+    m.pc = afterCall(*f);
 }
 
 void resetCalls(Machine& m) {
@@ -322,14 +343,14 @@ void resetCalls(Machine& m) {
 }
 
 constexpr CommandEntry kCallCommands[] = {
-    {21, &callFunction, "call a user function: entry, result, count, arguments"},
-    {22, &returnNothing, "endfunction without value"},
-    {23, &returnWord, "endfunction with an integer"},
-    {24, &returnWord, "endfunction with a real"},
+    {21, &core::stepHandler<core::callStep>, "call a user function: entry, result, count, arguments"},
+    {22, &core::stepHandler<core::returnNothingStep>, "endfunction without value"},
+    {23, &core::stepHandler<core::returnWordStep>, "endfunction with an integer"},
+    {24, &core::stepHandler<core::returnWordStep>, "endfunction with a real"},
     {25, &returnString, "endfunction with a string"},
-    {27, &returnNothing, "exitfunction without value"},
-    {28, &returnWord, "exitfunction with an integer"},
-    {29, &returnWord, "exitfunction with a real"},
+    {27, &core::stepHandler<core::returnNothingStep>, "exitfunction without value"},
+    {28, &core::stepHandler<core::returnWordStep>, "exitfunction with an integer"},
+    {29, &core::stepHandler<core::returnWordStep>, "exitfunction with a real"},
     {30, &returnString, "exitfunction with a string"},
 };
 

@@ -13,12 +13,24 @@ namespace vm {
 constexpr int kMaxFunctionNumber = 1023;
 
 struct Cell;
+struct Op;
 
 // The cells one kind of save covers: number cells keep their word, string cells their text.
 struct SavePlan {
     std::vector<Cell*> numbers;
     std::vector<Cell*> strings;
     bool ready = false;
+};
+
+// A call instruction as its first execution worked it out.
+struct CallSite {
+    const Op* params = nullptr;        // the called function's parameter list
+    const SavePlan* locals = nullptr;  // its variables, saved when it is entered again
+    const SavePlan* live = nullptr;    // the caller's temporaries live across the call; nullptr = none
+    int32_t* active = nullptr;         // the function's count of active calls
+    int32_t count = 0;                 // arguments
+    int16_t function = 0;
+    bool oneNumber = false;            // a single number parameter: the word is copied
 };
 
 struct CallState {
@@ -31,8 +43,9 @@ struct CallState {
     bool tablesReady = false;
     std::vector<SavePlan> functionPlans;      // per function number (1 to 1023; 0 stands for any other)
     std::vector<int32_t> activeCalls;         // per function number as above: calls now active
-    std::vector<const SavePlan*> sitePlans;   // per call's code word: its live temporaries, nullptr = none
-    std::deque<SavePlan> livePlans;           // the plans sitePlans point to (a deque: plans never move)
+    std::vector<CallSite*> sites;             // per call's command word; nullptr = not worked out yet
+    std::deque<CallSite> siteStore;           // what sites point to (a deque: entries never move)
+    std::deque<SavePlan> livePlans;           // the live plans of the sites
     int callFrames = 0;                   // user-function frames on the call stack
 
     // The saved values of every active call, innermost last.

@@ -175,6 +175,12 @@ inline const Op* readNumber(Machine& m, const Op* p) {
     return p + 2 + K;
 }
 
+// --- user-function calls and returns (vm/call_commands.cpp) ---
+
+const Op* callStep(Machine& m, const Op* p);           // 21
+const Op* returnNothingStep(Machine& m, const Op* p);  // 22, 27
+const Op* returnWordStep(Machine& m, const Op* p);     // 23, 24, 28, 29
+
 // Pairs the compiler always emits together run in one go: a value computed into a temporary and
 // then copied into a variable, a comparison and the jump that tests it, the next of a for loop and
 // the for step it jumps to.
@@ -195,6 +201,9 @@ inline const Op* thenForStep(Machine& m, const Op* q) { return q->n == 7 ? forSt
         case 1: case 9: case 12: return jumpIfFalse(m, p);
         case 2: case 5: case 6: case 10: case 42: return jump(m, p);
         case 7: return forStep(m, p);
+        case 21: return callStep(m, p);
+        case 22: case 27: return returnNothingStep(m, p);
+        case 23: case 24: case 28: case 29: return returnWordStep(m, p);
         case 8: return thenForStep(m, next(m, p));
         case 71: return thenCopy(m, intArith<Arith::Mul>(m, p));
         case 74: return thenCopy(m, mixedArith<Arith::Mul, true>(m, p));
