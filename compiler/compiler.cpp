@@ -108,6 +108,7 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
 
     const int total = static_cast<int>(source.lines.size());
     int progressReports = 0;
+    std::string folded;
     for (int line = 1; line <= total; ++line) {
         const SourceLine& text = source.lines[line - 1];
         compiler.setLine(line);
@@ -115,7 +116,7 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
             compiler.setError(compiler.message(43), line);
             return report(line);
         }
-        std::string folded = foldCase(std::string_view(source.text).substr(text.start, text.length));
+        foldCaseInto(std::string_view(source.text).substr(text.start, text.length), folded);
         if (!compiler.compileStatement(folded)) return report(line);
         if (progress) {
             int tenths = static_cast<int>(100.0 / total * line) / 10;

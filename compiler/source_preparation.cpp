@@ -50,13 +50,18 @@ std::string includeName(std::string_view folded) {
 
 }  // namespace
 
-std::string foldCase(std::string_view line) {
-    std::string out(line);
+void foldCaseInto(std::string_view line, std::string& out) {
+    out.assign(line);
     bool quoted = false;
     for (char& c : out) {
         if (c == '"') quoted = !quoted;
         if (!quoted && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
+}
+
+std::string foldCase(std::string_view line) {
+    std::string out;
+    foldCaseInto(line, out);
     return out;
 }
 

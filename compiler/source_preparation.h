@@ -36,6 +36,8 @@ struct PreparedSource {
 
 // A line with A to Z folded to lower case outside double quotes.
 std::string foldCase(std::string_view line);
+// The same into a buffer that is reused from line to line.
+void foldCaseInto(std::string_view line, std::string& out);
 
 // Builds the working text and expands #include lines; included names are resolved against `folder`.
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder);

@@ -135,6 +135,10 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
     size_t n = std::min(matched.size(), vocabulary_.longestCommandWords());
     int entry = -1;
     for (; n > 0; --n) {
+        if (n == 1) {
+            entry = vocabulary_.firstCommand(matched[0]);
+            break;
+        }
         std::string name = joinWords(matched, 0, n);
         if (name.size() > 255) continue;
         entry = vocabulary_.firstCommand(name);
@@ -274,7 +278,7 @@ bool Compiler::compileRest(const std::string& rest) { return trimmed(rest).empty
 
 bool Compiler::compileNotACommand(std::string_view text) {
     size_t colon = findOutside(text, ':', false);
-    std::string statement(text.substr(0, colon));
+    std::string_view statement = text.substr(0, colon);
     std::string rest = colon == std::string_view::npos ? "" : std::string(text.substr(colon + 1));
     size_t open = statement.find('('), close = statement.rfind(')');
     std::string name = trimmed(statement.substr(0, open));
@@ -289,9 +293,9 @@ bool Compiler::compileNotACommand(std::string_view text) {
     }
     size_t equals = statement.find('=');
     if (equals != std::string::npos) {
-        std::string target = statement.substr(0, equals);
+        std::string target(statement.substr(0, equals));
         while (!target.empty() && static_cast<unsigned char>(target.back()) <= 32) target.pop_back();
-        std::string value = statement.substr(equals + 1);
+        std::string_view value = statement.substr(equals + 1);
         bool blank = findOutside(target, ' ', true) != std::string::npos;
         if (!blank && !trimmed(value).empty()) {
             std::string command;
@@ -319,7 +323,9 @@ bool Compiler::compileNotACommand(std::string_view text) {
             }
             int entry = command == "=" ? assignmentEntry_ : elementStoreEntry_;
             if (entry < 0) return fail(29);
-            if (!compileCommand(entry, target + "," + value)) return false;
+            target += ',';
+            target += value;
+            if (!compileCommand(entry, std::move(target))) return false;
             return compileRest(rest);
         }
     }
