@@ -65,6 +65,14 @@ struct WindowLayout {
     bool captionStyle = false;
     bool icon = true;
     bool systemCursorShown = false;
+
+    // The outer rectangle of the window on the desktop: the client area (x, y, width, height)
+    // grown by the frame and the caption.
+    struct Rect {
+        int x, y, width, height;
+        bool operator==(const Rect &) const = default;
+    };
+    Rect outer() const { return {x - border / 2, y - caption - border / 2, width + border, height + border + caption}; }
 };
 
 // What the display takes from the system around it. Everything has a working default, so a test

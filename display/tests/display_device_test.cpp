@@ -311,3 +311,63 @@ TEST(Presentation, WindowModeCentresThePictureWithBlackBorders) {
 
 } // namespace
 } // namespace display
+
+namespace display {
+namespace {
+
+TEST(FrameCycle, RunsTheStepsInTheirOrderAndMoves3DAfter2DOnRequest) {
+    Fixture f({hardwareCard("GPU", false)});
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    std::string order;
+    const std::pair<FrameStep, char> steps[] = {
+        {FrameStep::UpdatePointer, 'p'},   {FrameStep::RestoreSpriteBackgrounds, 'r'},
+        {FrameStep::Backdrop, 'b'},        {FrameStep::Render3D, '3'},
+        {FrameStep::DrawQueue, 'q'},       {FrameStep::DeferredDeletions, 'd'},
+        {FrameStep::Animations, 'a'},      {FrameStep::SaveSpriteBackgrounds, 's'},
+        {FrameStep::Render3DAfter2D, 'L'}, {FrameStep::DrawSprites, 'S'},
+        {FrameStep::SoundUpdate, 'm'},     {FrameStep::Animate3D, 'A'},
+        {FrameStep::ScreenSave, 'v'},
+    };
+    for (auto [step, letter] : steps)
+        f.device->addFrameStep(step, [&order, c = letter] { order += c; });
+    const int pageBefore = f.device->page;
+    f.device->preFrame(*f.machine);
+    f.device->postFrame(*f.machine);
+    EXPECT_EQ(order, "prb3qdasSmAv");
+    EXPECT_EQ(f.device->page, 1 - pageBefore); // presented between the 3D animation and the screen save
+
+    order.clear();
+    f.device->draw3dAfter2d = true;
+    f.device->preFrame(*f.machine);
+    f.device->postFrame(*f.machine);
+    EXPECT_EQ(order, "prbqdasLSmAv");
+
+    // An inactive display skips everything but the deferred deletions, and presents nothing.
+    order.clear();
+    f.machine->windowActive = false;
+    f.device->setActive(false);
+    const int frames = f.device->frameCounter;
+    f.device->preFrame(*f.machine);
+    f.device->postFrame(*f.machine);
+    EXPECT_EQ(order, "d");
+    EXPECT_EQ(f.device->frameCounter, frames);
+    EXPECT_TRUE(f.device->screenInvalid);
+}
+
+TEST(Window, FramedAndFullScreenLayouts) {
+    Fixture f({hardwareCard("GPU", false)});
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    f.device->setFramedLayout();
+    const WindowLayout &framed = f.device->layout();
+    EXPECT_TRUE(framed.windowMode);
+    EXPECT_FALSE(framed.borderPainting);
+    EXPECT_EQ(framed.title, "");
+    // The 640 x 480 client area starts at (4, 23) on the desktop; the window itself at (0, 0).
+    EXPECT_EQ(framed.outer(), (WindowLayout::Rect{0, 0, 648, 507}));
+    f.device->setFullScreenLayout();
+    EXPECT_EQ(f.device->layout().title, "Zorvane");
+    EXPECT_EQ(f.device->layout().outer(), (WindowLayout::Rect{0, 0, 640, 480}));
+}
+
+} // namespace
+} // namespace display

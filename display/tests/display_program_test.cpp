@@ -311,3 +311,38 @@ TEST_F(DisplayProgram, TheThreeDDeviceIsWhatTheMachineReallyHas) {
 
 } // namespace
 } // namespace display
+
+namespace display {
+namespace {
+
+TEST_F(DisplayProgram, WindowCommandsChangeTheLayoutAndTheCooperation) {
+    struct Case {
+        const char *program;
+        bool exclusive, windowMode;
+        int border, caption, x, y, show;
+        const char *title;
+    } cases[] = {
+        {"window mode\r\n", false, true, 8, 19, 4, 23, 10, ""},
+        {"window mode\r\nset window layout 0,0,0\r\nset window position 100,50\r\nset window title \"Game\"\r\n", false,
+         true, 0, 0, 100, 50, 10, "Game"},
+        {"window mode\r\nset window layout 0,1,1\r\nminimize window\r\n", false, true, 8, 19, 4, 23, 6, ""},
+        {"window mode\r\nfullscreen mode\r\nhide window\r\n", true, false, 0, 0, 0, 0, 0, "Zorvane"},
+    };
+    for (const auto &c : cases) {
+        Outcome out = runProgram(std::string(c.program) + "print screen invalid()\r\nend\r\n");
+        ASSERT_EQ(out.result.errorCode, 0) << c.program << out.result.message;
+        EXPECT_EQ(out.console, "1\n") << c.program; // every switch re-creates the display
+        const WindowLayout &l = out.device->layout();
+        EXPECT_EQ(out.device->exclusive, c.exclusive) << c.program;
+        EXPECT_EQ(l.windowMode, c.windowMode) << c.program;
+        EXPECT_EQ(l.border, c.border) << c.program;
+        EXPECT_EQ(l.caption, c.caption) << c.program;
+        EXPECT_EQ(l.x, c.x) << c.program;
+        EXPECT_EQ(l.y, c.y) << c.program;
+        EXPECT_EQ(l.showCommand, c.show) << c.program;
+        EXPECT_EQ(l.title, c.title) << c.program;
+    }
+}
+
+} // namespace
+} // namespace display
