@@ -47,9 +47,11 @@ size_t matchingParenthesis(const std::string& text, size_t open) {
 // Finds the next operator of a level at or after `from`, outside quotes and parentheses, never at
 // position 0. Sets `length` to the spelling's length.
 size_t findOperator(const std::string& text, int level, size_t from, size_t& length) {
+    // After a replacement the scan goes on behind the new reference, where the text is outside
+    // quotes and parentheses (the operator just compiled was); a level's first scan starts at 0.
     bool quoted = false;
     int depth = 0;
-    for (size_t p = 0; p < text.size(); ++p) {
+    for (size_t p = from > 1 ? from : 0; p < text.size(); ++p) {
         char c = text[p];
         if (c == '"') quoted = !quoted;
         if (quoted) continue;
@@ -230,14 +232,20 @@ Operand Compiler::compileExpression(std::string text) {
 
 Operand Compiler::compileOperatorExpression(std::string text) {
     text = trimmed(text);
-    if (text.find_first_of("^/*+-><=!&|", 1) == std::string::npos) return compileOperand(std::move(text));
+    // Most texts hold one or two operators: note which operator characters occur at all, once.
+    bool present[128] = {};
+    bool any = false;
+    for (size_t p = 1; p < text.size(); ++p) {
+        unsigned char c = static_cast<unsigned char>(text[p]);
+        if (c < 128 && isOperatorChar(static_cast<char>(c))) present[c] = any = true;
+    }
+    if (!any) return compileOperand(std::move(text));
     bool anyOperator = false;
     Operand last;
     for (int level = 0; level < 13; ++level) {
-        // Most texts hold one or two operators: skip the levels whose characters do not occur.
         const auto& spellings = kLevels[level].spellings;
-        if (text.find(spellings[0][0], 1) == std::string::npos &&
-            (!spellings[1] || text.find(spellings[1][0], 1) == std::string::npos))
+        if (!present[static_cast<unsigned char>(spellings[0][0])] &&
+            (!spellings[1] || !present[static_cast<unsigned char>(spellings[1][0])]))
             continue;
         size_t from = 1, length = 0;
         for (size_t op; (op = findOperator(text, level, from, length)) != std::string::npos;) {

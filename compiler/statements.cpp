@@ -51,7 +51,9 @@ std::string conditionWords(std::string text) {
         const char* to;
     } kWords[] = {{"<>", "!"}, {" and ", "&"}, {" or ", "|"}};
     for (const auto& word : kWords) {
+        if (text.find(word.from) == std::string::npos) continue;
         std::string out;
+        out.reserve(text.size());
         bool quoted = false;
         size_t length = std::char_traits<char>::length(word.from);
         for (size_t p = 0; p < text.size();) {
@@ -77,24 +79,41 @@ std::string ltrimmed(std::string_view text) {
 
 std::vector<std::string> splitWords(std::string_view statement) {
     std::vector<std::string> words;
-    std::string word;
+    words.reserve(8);
     bool quoted = false;
-    auto finish = [&] {
+    size_t start = std::string_view::npos;  // start of the word being read
+    bool control = false;                   // the word holds characters below 32 (dropped)
+    auto finish = [&](size_t end) {
+        if (start == std::string_view::npos) return;
+        std::string_view raw = statement.substr(start, end - start);
+        start = std::string_view::npos;
+        std::string word;
+        if (control) {
+            for (char c : raw)
+                if (static_cast<unsigned char>(c) >= 32) word += c;
+        } else {
+            word.assign(raw);
+        }
+        control = false;
         while (!word.empty() && word.back() == ' ') word.pop_back();
-        if (!word.empty() && words.size() < 256) words.push_back(word.substr(0, 255));
-        word.clear();
+        if (!word.empty() && words.size() < 256) {
+            if (word.size() > 255) word.resize(255);
+            words.push_back(std::move(word));
+        }
     };
-    for (char c : statement) {
+    for (size_t p = 0; p < statement.size(); ++p) {
+        char c = statement[p];
         unsigned char u = static_cast<unsigned char>(c);
         if (c == '"') quoted = !quoted;
         if (!quoted && u <= 32) {
-            finish();
+            finish(p);
             continue;
         }
-        if (!quoted && c == ':') finish();
-        if (u >= 32) word += c;
+        if (!quoted && c == ':') finish(p);
+        if (start == std::string_view::npos) start = p;
+        if (u < 32) control = true;
     }
-    finish();
+    finish(statement.size());
     return words;
 }
 
