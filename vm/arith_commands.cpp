@@ -26,7 +26,6 @@ namespace {
 
 using core::truncateToInt;
 
-constexpr int kDivisionByZero = 111;
 constexpr int kIncrementNotVariable = 114;
 constexpr int kDecrementNotVariable = 115;
 
@@ -50,70 +49,7 @@ void powerReal(Machine& m) {
     m.pc = p + 3;
 }
 
-// --- division ---
-
-void divideInt(Machine& m) {
-    const Op* p = m.pc;
-    const int32_t a = p[1].cell->i;
-    const int32_t b = p[2].cell->i;
-    if (b == 0) {
-        p[0].cell->i = 0;
-        raiseRecoverable(m, kDivisionByZero);
-    } else {
-        p[0].cell->i = b == -1 ? core::wrapNegate(a) : a / b;
-    }
-    m.pc = p + 3;
-}
-
-void divideIntReal(Machine& m) {
-    const Op* p = m.pc;
-    const float b = p[2].cell->f;
-    if (b == 0.0f) {
-        p[0].cell->f = 0.0f;
-        raiseRecoverable(m, kDivisionByZero);
-    } else {
-        p[0].cell->f = static_cast<float>(static_cast<double>(p[1].cell->i) / static_cast<double>(b));
-    }
-    m.pc = p + 3;
-}
-
-void divideRealInt(Machine& m) {
-    const Op* p = m.pc;
-    const int32_t b = p[2].cell->i;
-    if (b == 0) {
-        p[0].cell->f = 0.0f;
-        raiseRecoverable(m, kDivisionByZero);
-    } else {
-        p[0].cell->f = static_cast<float>(static_cast<double>(p[1].cell->f) / static_cast<double>(b));
-    }
-    m.pc = p + 3;
-}
-
-void divideReal(Machine& m) {
-    const Op* p = m.pc;
-    const float b = p[2].cell->f;
-    if (b == 0.0f) {
-        p[0].cell->f = 0.0f;
-        raiseRecoverable(m, kDivisionByZero);
-    } else {
-        p[0].cell->f = p[1].cell->f / b;
-    }
-    m.pc = p + 3;
-}
-
 // --- logic, assignment, conversion ---
-
-void bitAnd(Machine& m) {
-    const Op* p = m.pc;
-    p[0].cell->i = p[1].cell->i & p[2].cell->i;
-    m.pc = p + 3;
-}
-
-void bitOr(Machine& m) {
-    const Op* p = m.pc;
-    p[0].cell->i = p[1].cell->i | p[2].cell->i;
-    m.pc = p + 3;
-}
 
 void assignString(Machine& m) {
     const Op* p = m.pc;
@@ -180,10 +116,10 @@ constexpr CommandEntry kArithCommands[] = {
     {52, &powerReal<false, false>, "real d = a ^ b (real, real)"},
     {53, &powerReal<true, false>, "real d = a ^ b (int, real)"},
     {54, &powerReal<false, true>, "real d = a ^ b (real, int)"},
-    {61, &divideInt, "int d = a / b, truncating"},
-    {64, &divideIntReal, "real d = a / b (int, real)"},
-    {65, &divideRealInt, "real d = a / b (real, int)"},
-    {66, &divideReal, "real d = a / b (real, real)"},
+    {61, &stepHandler<core::divideInt>, "int d = a / b, truncating"},
+    {64, &stepHandler<core::divideReal<true, false>>, "real d = a / b (int, real)"},
+    {65, &stepHandler<core::divideReal<false, true>>, "real d = a / b (real, int)"},
+    {66, &stepHandler<core::divideReal<false, false>>, "real d = a / b (real, real)"},
     {71, &stepHandler<core::intArith<Arith::Mul>>, "int d = a * b"},
     {74, &stepHandler<core::mixedArith<Arith::Mul, true>>, "real d = a * b (int, real)"},
     {75, &stepHandler<core::mixedArith<Arith::Mul, false>>, "real d = a * b (real, int)"},
@@ -196,8 +132,8 @@ constexpr CommandEntry kArithCommands[] = {
     {94, &stepHandler<core::mixedArith<Arith::Sub, true>>, "real d = a - b (int, real)"},
     {95, &stepHandler<core::mixedArith<Arith::Sub, false>>, "real d = a - b (real, int)"},
     {96, &stepHandler<core::realArith<Arith::Sub>>, "real d = a - b"},
-    {123, &bitAnd, "int d = a and b (bitwise)"},
-    {124, &bitOr, "int d = a or b (bitwise)"},
+    {123, &stepHandler<core::bitAnd>, "int d = a and b (bitwise)"},
+    {124, &stepHandler<core::bitOr>, "int d = a or b (bitwise)"},
     {151, &stepHandler<core::copyWord>, "int d = a"},
     {152, &stepHandler<core::copyWord>, "real d = a"},
     {153, &assignString, "str d = a"},

@@ -76,6 +76,48 @@ inline const Op* mixedArith(Machine&, const Op* p) {
     return p + 3;
 }
 
+inline const Op* bitAnd(Machine&, const Op* p) {
+    p[0].cell->i = p[1].cell->i & p[2].cell->i;
+    return p + 3;
+}
+
+inline const Op* bitOr(Machine&, const Op* p) {
+    p[0].cell->i = p[1].cell->i | p[2].cell->i;
+    return p + 3;
+}
+
+// Division: a zero divisor gives 0 and the recoverable error 111; the most negative integer divided
+// by -1 wraps to itself.
+constexpr int kDivisionByZero = 111;
+
+inline const Op* divideInt(Machine& m, const Op* p) {
+    const int32_t a = p[1].cell->i;
+    const int32_t b = p[2].cell->i;
+    if (b == 0) {
+        p[0].cell->i = 0;
+        m.pc = p;
+        raiseRecoverable(m, kDivisionByZero);
+    } else {
+        p[0].cell->i = b == -1 ? wrapNegate(a) : a / b;
+    }
+    return p + 3;
+}
+
+template <bool AInt, bool BInt>
+inline const Op* divideReal(Machine& m, const Op* p) {
+    const Cell& b = *p[2].cell;
+    if (BInt ? b.i == 0 : b.f == 0.0f) {
+        p[0].cell->f = 0.0f;
+        m.pc = p;
+        raiseRecoverable(m, kDivisionByZero);
+    } else if constexpr (!AInt && !BInt) {
+        p[0].cell->f = p[1].cell->f / b.f;
+    } else {
+        p[0].cell->f = static_cast<float>(asDouble(*p[1].cell, AInt) / asDouble(b, BInt));
+    }
+    return p + 3;
+}
+
 inline const Op* copyWord(Machine&, const Op* p) {  // 151 and 152
     p[0].cell->i = p[1].cell->i;
     return p + 2;
@@ -229,6 +271,12 @@ inline const Op* thenForStep(Machine& m, const Op* q) { return q->n == 7 ? forSt
         case 118: return thenBranch(m, compareReal<std::less_equal<>>(m, p));
         case 119: return thenBranch(m, compareInt<std::not_equal_to<>>(m, p));
         case 120: return thenBranch(m, compareReal<std::not_equal_to<>>(m, p));
+        case 61: return divideInt(m, p);
+        case 64: return divideReal<true, false>(m, p);
+        case 65: return divideReal<false, true>(m, p);
+        case 66: return divideReal<false, false>(m, p);
+        case 123: return thenBranch(m, bitAnd(m, p));
+        case 124: return thenBranch(m, bitOr(m, p));
         case 151: case 152: return copyWord(m, p);
         case 154: return thenCopy(m, realToInt(m, p));
         case 155: return thenCopy(m, intToReal(m, p));
