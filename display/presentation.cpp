@@ -128,11 +128,15 @@ void DisplayDevice::composeFrame(uint32_t *out, int outWidth, int outHeight) con
         }
     }
     const int x0 = (outWidth - w) / 2, y0 = (outHeight - h) / 2;
+    // Source column of every output column, worked out once per frame rather than per pixel.
+    std::vector<int> sourceX(size_t(w));
+    for (int x = 0; x < w; ++x)
+        sourceX[size_t(x)] = int(int64_t(x) * src.width / w);
     for (int y = 0; y < h; ++y) {
         const int sy = int(int64_t(y) * src.height / h);
         uint32_t *line = out + size_t(y0 + y) * size_t(outWidth) + size_t(x0);
         for (int x = 0; x < w; ++x) {
-            const uint32_t p = src.pixel(int(int64_t(x) * src.width / w), sy);
+            const uint32_t p = src.pixel(sourceX[size_t(x)], sy);
             line[x] = red[(p >> lay.redShift) & lay.redMax] | green[(p >> lay.greenShift) & lay.greenMax] |
                       blue[p & lay.blueMax];
         }
