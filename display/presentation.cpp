@@ -129,7 +129,7 @@ void DisplayDevice::composeFrame(uint32_t *out, int outWidth, int outHeight) con
     }
     const int x0 = (outWidth - w) / 2, y0 = (outHeight - h) / 2;
     // Source column of every output column, worked out once per frame rather than per pixel.
-    std::vector<int> sourceX(size_t(w));
+    std::vector<int> sourceX(static_cast<size_t>(w));
     for (int x = 0; x < w; ++x)
         sourceX[size_t(x)] = int(int64_t(x) * src.width / w);
     for (int y = 0; y < h; ++y) {
