@@ -26,16 +26,19 @@ void call(Assembler& a, const std::string& name, Operand result, std::initialize
 }
 
 // fib(n): if n < 2 return n; return fib(n - 1) + fib(n - 2). The first call's result waits in a
-// temporary of the function's block while the second call runs.
+// temporary of the function's block while the second call runs. Each statement has its own source
+// line, as the compiler writes them.
 Assembler fibonacci(int n) {
     Assembler a;
     a.owner(VarKind::Int, 0, 1);
+    a.line(1);
     call(a, "fib", intTemp(0), {intConst(n)});
-    a.op(151, {intVar(1), intTemp(0)}).op(213);
+    a.op(151, {intVar(1), intTemp(0)}).line(2).op(213);
+    a.line(4);
     header(a, "fib", {intVar(0)}, 1);
-    a.op(115, {intTemp(50), intVar(0), intConst(2)}).op(1, {intTemp(50), codePos("more")});
+    a.line(5).op(115, {intTemp(50), intVar(0), intConst(2)}).op(1, {intTemp(50), codePos("more")});
     a.op(28, {intVar(0)});
-    a.label("more").op(91, {intTemp(51), intVar(0), intConst(1)});
+    a.line(6).label("more").op(91, {intTemp(51), intVar(0), intConst(1)});
     call(a, "fib", intTemp(52), {intTemp(51)});
     a.op(91, {intTemp(53), intVar(0), intConst(2)});
     call(a, "fib", intTemp(54), {intTemp(53)});
@@ -46,11 +49,13 @@ Assembler fibonacci(int n) {
 // Function `number` with parameter intVar(var): if n = 0 return 0; return n * factor + callee(n - 1).
 void scaledSum(Assembler& a, int number, int var, int factor, const std::string& callee) {
     const int t = 50 * std::min(number, 19);
+    const int line = 10 * number;
     a.owner(VarKind::Int, var, static_cast<int16_t>(number));
+    a.line(line);
     header(a, "f" + std::to_string(number), {intVar(var)}, number);
-    a.op(101, {intTemp(t), intVar(var), intConst(0)}).op(1, {intTemp(t), codePos("go" + std::to_string(number))});
+    a.line(line + 1).op(101, {intTemp(t), intVar(var), intConst(0)}).op(1, {intTemp(t), codePos("go" + std::to_string(number))});
     a.op(28, {intConst(0)});
-    a.label("go" + std::to_string(number)).op(71, {intTemp(t + 1), intVar(var), intConst(factor)});
+    a.line(line + 2).label("go" + std::to_string(number)).op(71, {intTemp(t + 1), intVar(var), intConst(factor)});
     a.op(91, {intTemp(t + 2), intVar(var), intConst(1)});
     call(a, callee, intTemp(t + 3), {intTemp(t + 2)});
     a.op(81, {intTemp(t + 4), intTemp(t + 1), intTemp(t + 3)}).op(23, {intTemp(t + 4)});
@@ -208,6 +213,24 @@ TEST(CoreCalls, RecursionRestoresParametersAndStringLocals) {
     auto m = run(p);
     EXPECT_EQ(m->errorCode, 0);
     EXPECT_EQ(strVarValue(*m, 5), "3210");
+
+    // down$(n) = str$(n) + down$(n - 1), one statement: the text of n waits in a string temporary
+    // while the inner call runs.
+    Assembler e;
+    e.owner(VarKind::Int, 0, 1);
+    e.line(1);
+    call(e, "down", strTemp(0), {intConst(3)});
+    e.op(153, {strVar(5), strTemp(0)}).line(2).op(213);
+    e.line(3);
+    header(e, "down", {intVar(0)}, 1);
+    e.line(4).op(101, {intTemp(50), intVar(0), intConst(0)}).op(1, {intTemp(50), codePos("more")});
+    e.op(30, {strConst("!")});
+    e.line(5).label("more").op(312, {strTemp(50), intVar(0)}).op(91, {intTemp(51), intVar(0), intConst(1)});
+    call(e, "down", strTemp(51), {intTemp(51)});
+    e.op(87, {strTemp(52), strTemp(50), strTemp(51)}).op(25, {strTemp(52)});
+    m = run(e);
+    EXPECT_EQ(m->errorCode, 0);
+    EXPECT_EQ(strVarValue(*m, 5), "321!");
 }
 
 TEST(CoreCalls, ArgumentsArePassedAsTheCallerSawThem) {
