@@ -16,6 +16,9 @@ namespace {
 
 std::atomic<bool> displayObjectMade{false};
 
+// Larger pictures than this would take gigabytes; no display offers them.
+constexpr int kMaxSurfaceSide = 8192;
+
 constexpr const char *kPrimaryDriver = "Primary Display Driver";
 constexpr int kSystemErrorDisplayObject = 10003;
 constexpr int kSystemErrorDisplayMode = 10004;
@@ -190,12 +193,15 @@ bool DisplayDevice::setMode(int width, int height, int depth) {
         layout_.width = width;
         layout_.height = height;
     }
-    if (!exclusive) {
+    // A window takes any picture size up to the largest a surface may have; full screen only the
+    // modes the display offers.
+    const bool fits = width > 0 && height > 0 && width <= kMaxSurfaceSide && height <= kMaxSurfaceSide;
+    if (!exclusive && fits) {
         screenWidth = width;
         screenHeight = height;
         return true;
     }
-    if (depth != 16 && depth != 24 && depth != 32 ? true : !modeOffered({width, height, depth})) {
+    if (!exclusive || (depth != 16 && depth != 24 && depth != 32) || !modeOffered({width, height, depth})) {
         char text[160];
         std::snprintf(text, sizeof text, "Could not set a display mode of %dx%dx%d", width, height, depth);
         recordEngineError(text);

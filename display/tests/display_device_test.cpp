@@ -261,6 +261,17 @@ TEST(Recreate, ARefusedModeBringsThePreviousOneBack) {
     EXPECT_EQ(f.device->backBuffer().bitsPerPixel(), 32);
 }
 
+TEST(Recreate, AWindowTakesAnySizeUpToTheLargestSurface) {
+    Fixture f({hardwareCard("GPU", false)}, false, true);
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    EXPECT_TRUE(f.device->recreate(*f.machine, 333, 77, 24));
+    EXPECT_EQ(f.device->backBuffer().width, 333);
+    EXPECT_FALSE(f.device->recreate(*f.machine, 100000, 100000, 16));
+    EXPECT_EQ(f.machine->errorCode, 1503);
+    EXPECT_EQ(f.device->backBuffer().width, 333);
+    EXPECT_EQ(f.device->backBuffer().height, 77);
+}
+
 TEST(Presentation, FlipChainTogglesPagesAndCopyKeepsTheBackBuffer) {
     Fixture flip({hardwareCard("GPU", false)});
     ASSERT_EQ(flip.device->createAtStartUp(), 0);
