@@ -162,7 +162,7 @@ private:
     // --- expressions (expressions.cpp)
     Operand compileExpression(std::string text);
     Operand compileOperatorExpression(std::string text);
-    Operand compileOperand(std::string text);
+    Operand compileOperand(std::string_view text);
     Operand compileCall(const std::string& name, const std::string& arguments);
     Operand compileUserCall(int function, const std::string& arguments);
     Operand convert(Operand operand, char to);
@@ -245,6 +245,7 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
 bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens a call or element
 bool isIdentifierChar(char c);  // letter, digit, _, # or $
 std::string trimmed(std::string_view text);
+std::string_view trimmedView(std::string_view text);
 std::string symbolKey(const std::string& name, int scope, bool array = false);
 std::vector<std::string> splitWords(std::string_view statement);
 

@@ -23,9 +23,16 @@ constexpr OperatorLevel kLevels[13] = {
     {{"|", nullptr}, "|"},
 };
 
-bool isOperatorChar(char c) { return std::strchr("^/*+-><=!&|", c) != nullptr && c != 0; }
-// Characters after which a '-' is a sign rather than a subtraction.
-bool isSignContext(char c) { return std::strchr("^*/+-=><!&|", c) != nullptr && c != 0; }
+bool isOperatorChar(char c) {
+    switch (c) {
+        case '^': case '/': case '*': case '+': case '-': case '>': case '<': case '=': case '!': case '&': case '|':
+            return true;
+        default:
+            return false;
+    }
+}
+// Characters after which a '-' is a sign rather than a subtraction (the same set).
+bool isSignContext(char c) { return isOperatorChar(c); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string reference(const Operand& operand) { return "?" + std::to_string(operand.index); }
@@ -118,8 +125,15 @@ size_t rightOperandEnd(const std::string& text, size_t start) {
     return p;
 }
 
-bool onlyChars(const std::string& text, const char* allowed) {
-    return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
+// True when the text is not empty and holds only digits, and (when allowed) signs and points.
+bool onlyNumberChars(std::string_view text, bool signs, bool points) {
+    for (char c : text) {
+        if (c >= '0' && c <= '9') continue;
+        if (signs && (c == '+' || c == '-')) continue;
+        if (points && c == '.') continue;
+        return false;
+    }
+    return !text.empty();
 }
 
 }  // namespace
@@ -239,7 +253,7 @@ Operand Compiler::compileOperatorExpression(std::string text) {
         unsigned char c = static_cast<unsigned char>(text[p]);
         if (c < 128 && isOperatorChar(static_cast<char>(c))) present[c] = any = true;
     }
-    if (!any) return compileOperand(std::move(text));
+    if (!any) return compileOperand(text);
     bool anyOperator = false;
     Operand last;
     for (int level = 0; level < 13; ++level) {
@@ -253,8 +267,8 @@ Operand Compiler::compileOperatorExpression(std::string text) {
             for (size_t k = 0; k < length; ++k) text[op + k] = ' ';
             size_t leftStart = leftOperandStart(text, op);
             size_t rightEnd = rightOperandEnd(text, op + length);
-            std::string left = trimmed(std::string_view(text).substr(leftStart, op - leftStart));
-            std::string right = trimmed(std::string_view(text).substr(op + length, rightEnd - op - length));
+            std::string_view left = trimmedView(std::string_view(text).substr(leftStart, op - leftStart));
+            std::string_view right = trimmedView(std::string_view(text).substr(op + length, rightEnd - op - length));
             if (left.empty() || right.empty()) {
                 fail(22);
                 return {};
@@ -286,16 +300,18 @@ Operand Compiler::compileOperatorExpression(std::string text) {
     return anyOperator ? last : compileOperand(text);
 }
 
-Operand Compiler::compileOperand(std::string text) {
-    text = trimmed(text);
+Operand Compiler::compileOperand(std::string_view raw) {
+    std::string_view text = trimmedView(raw);
     if (text.empty()) {
         fail(22);
         return {};
     }
     // A reference to a value compiled before.
-    if (text[0] == '?' && onlyChars(text.substr(1), "0123456789")) {
-        int32_t index = static_cast<int32_t>(std::strtol(text.c_str() + 1, nullptr, 10));
-        if (text.size() > 7 || typeOfIndex(index) == 'x') {
+    if (text[0] == '?' && onlyNumberChars(text.substr(1), false, false)) {
+        int32_t index = 0;
+        if (text.size() <= 6)
+            for (char c : text.substr(1)) index = index * 10 + (c - '0');
+        if (text.size() > 6 || typeOfIndex(index) == 'x') {
             fail(22);  // written by hand: no value was compiled there
             return {};
         }
@@ -307,24 +323,24 @@ Operand Compiler::compileOperand(std::string text) {
         char c = text[p];
         if (c == '"') quoted = !quoted;
         if (quoted || c != '(' || p == 0 || !isNameChar(text[p - 1])) continue;
-        std::string name = trimmed(std::string_view(text).substr(0, p));
-        std::string arguments = text.substr(p + 1, text.size() - p - 2);
+        std::string name(trimmedView(text.substr(0, p)));
+        std::string arguments(text.substr(p + 1, text.size() - p - 2));
         int function = findFunction(name);
         if (function >= 0) return compileUserCall(function, arguments);
         return compileCall(name, arguments);
     }
-    if (onlyChars(text, "0123456789+-")) {
-        const char* digits = text.c_str() + (text[0] == '+' ? 1 : 0);
-        return integerConstant(static_cast<int32_t>(std::strtoll(digits, nullptr, 10)));
+    if (onlyNumberChars(text, true, false)) {
+        std::string digits(text.substr(text[0] == '+' ? 1 : 0));
+        return integerConstant(static_cast<int32_t>(std::strtoll(digits.c_str(), nullptr, 10)));
     }
-    if (onlyChars(text, "0123456789+-.") && std::count(text.begin(), text.end(), '.') == 1)
-        return realConstant(static_cast<float>(std::strtod(text.c_str(), nullptr)));
+    if (onlyNumberChars(text, true, true) && std::count(text.begin(), text.end(), '.') == 1)
+        return realConstant(static_cast<float>(std::strtod(std::string(text).c_str(), nullptr)));
     if (text.size() > 1 && text.front() == '"' && text.back() == '"') {
         if (text.size() - 2 > 255) {
             fail(20);
             return {};
         }
-        return stringConstant(text.substr(1, text.size() - 2));
+        return stringConstant(std::string(text.substr(1, text.size() - 2)));
     }
     bool name = true;
     for (char c : text) name = name && isIdentifierChar(c);
@@ -332,7 +348,7 @@ Operand Compiler::compileOperand(std::string text) {
         fail(22);
         return {};
     }
-    return resolveName(text);
+    return resolveName(std::string(text));
 }
 
 Operand Compiler::compileCall(const std::string& name, const std::string& arguments) {

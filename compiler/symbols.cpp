@@ -13,6 +13,12 @@ bool isNameChar(char c) {
 
 bool isIdentifierChar(char c) { return isNameChar(c) || c == '_'; }
 
+std::string_view trimmedView(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+    return text;
+}
+
 std::string trimmed(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
