@@ -387,7 +387,7 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
     for (size_t k = 0; k < parameters.size(); ++k) {
         const std::string& workingSignature = functions[working].signature;
         expectedType_ = k + 1 < workingSignature.size() ? workingSignature[k + 1] : 0;
-        Operand argument = compileExpression(parameters[k]);
+        Operand argument = compileExpression(std::move(parameters[k]));
         if (argument.type == 'l' || argument.type == 'f') {
             bool fits = false;
             std::string wanted = types + argument.type;
@@ -433,7 +433,7 @@ Operand Compiler::compileUserCall(int function, const std::string& arguments) {
     char outerExpected = expectedType_;
     expectedType_ = 0;
     for (size_t k = 2; k < parts.size(); ++k) {
-        Operand argument = compileExpression(parts[k]);
+        Operand argument = compileExpression(std::move(parts[k]));
         types += argument.type;
         operands.push_back(argument);
     }

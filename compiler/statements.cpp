@@ -364,7 +364,8 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
     std::string types;
     if (kind != 'e' && !(kind == '0' && parameters.empty())) {
         for (size_t k = 0; k < parameters.size(); ++k) {
-            std::string parameter = matched.structureKeyword ? conditionWords(parameters[k]) : parameters[k];
+            std::string parameter =
+                matched.structureKeyword ? conditionWords(std::move(parameters[k])) : std::move(parameters[k]);
             if (kind == 'a') {
                 bool valid = !parameter.empty();
                 for (char c : parameter)
@@ -376,7 +377,7 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
                 types += 'a';
                 continue;
             }
-            Operand argument = compileExpression(parameter);
+            Operand argument = compileExpression(std::move(parameter));
             if (argument.type == 'l' || argument.type == 'f') {
                 std::string wanted = types + argument.type;
                 bool fits = false;
