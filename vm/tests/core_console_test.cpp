@@ -186,3 +186,28 @@ TEST(CoreConsole, EndStatements) {
         EXPECT_EQ(m->errorCode, 0);
     }
 }
+
+TEST(CoreRegistration, EveryCoreCodeHasItsHandler) {
+    std::vector<int> codes = {1,   2,   5,   6,   7,   8,   9,   10,  12,  21,  22,  23,  24,  25,  26,  27,  28,
+                              29,  30,  31,  32,  33,  34,  35,  41,  42,  43,  51,  52,  53,  54,  61,  64,  65,
+                              66,  71,  74,  75,  76,  81,  84,  85,  86,  87,  91,  94,  95,  96,  97,  123, 124,
+                              151, 152, 153, 154, 155, 201, 202, 203, 204, 205, 206, 209, 211, 213, 217, 218, 222,
+                              223, 225, 226, 232, 233, 234, 236, 237, 245, 248, 249, 255, 256, 257, 258, 260, 261,
+                              266, 301, 302, 303, 304, 305, 306, 307, 311, 312, 321, 322, 331, 332, 341, 342, 351,
+                              352, 355, 390, 391, 392, 393, 394, 408, 409, 410, 411, 412, 413, 414, 421, 422, 423,
+                              424, 426, 427};
+    for (int code = 101; code <= 121; ++code) {
+        if (code <= 103 || (code >= 111 && code <= 121)) codes.push_back(code);
+    }
+    for (int code = 131; code <= 144; ++code) codes.push_back(code);
+    for (int code = 361; code <= 368; ++code) codes.push_back(code);
+    for (int code : {371, 372, 373, 381, 382}) codes.push_back(code);
+    for (int base : {500, 510, 520}) {
+        for (int k = 1; k <= 6; ++k) codes.push_back(base + k);
+    }
+    for (int code = 561; code <= 580; ++code) codes.push_back(code);
+    for (int code = 661; code <= 675; ++code) codes.push_back(code);
+    auto m = createMachine();
+    for (int code : codes) EXPECT_TRUE(hasHandler(*m, code)) << code;
+    for (int code : {3, 4, 11}) EXPECT_FALSE(hasHandler(*m, code)) << code << " produces no instruction";
+}
