@@ -91,8 +91,8 @@ bool copyRect(const Surface& source, const Rect& from, Surface& destination, con
     for (int y = 0; y < from.height(); ++y) {
       const auto* s = reinterpret_cast<const uint16_t*>(source.row(from.top + y)) + from.left;
       auto* d = reinterpret_cast<uint16_t*>(destination.row(to.top + y)) + to.left;
-      for (int x = 0; x < from.width(); ++x)
-        if (s[x] != k) d[x] = s[x];
+      // A select rather than a branch: the compiler turns it into vector blends.
+      for (int x = 0; x < from.width(); ++x) d[x] = s[x] != k ? s[x] : d[x];
     }
     return true;
   }
@@ -100,8 +100,7 @@ bool copyRect(const Surface& source, const Rect& from, Surface& destination, con
     for (int y = 0; y < from.height(); ++y) {
       const auto* s = reinterpret_cast<const uint32_t*>(source.row(from.top + y)) + from.left;
       auto* d = reinterpret_cast<uint32_t*>(destination.row(to.top + y)) + to.left;
-      for (int x = 0; x < from.width(); ++x)
-        if (s[x] != key) d[x] = s[x];
+      for (int x = 0; x < from.width(); ++x) d[x] = s[x] != key ? s[x] : d[x];
     }
     return true;
   }
