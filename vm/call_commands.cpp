@@ -52,7 +52,7 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
     if (std::find(cells.begin(), cells.end(), c) == cells.end()) cells.push_back(c);
 }
 
-void buildTables(Machine& m) {
+[[gnu::noinline]] void buildTables(Machine& m) {
     CallState& cs = m.calls;
     cs.functionPlans.assign(kMaxFunctionNumber + 1, SavePlan{});
     cs.activeCalls.assign(kMaxFunctionNumber + 1, 0);
@@ -108,15 +108,23 @@ const SavePlan* livePlan(Machine& m, size_t site, int n) {
     return &cs.livePlans.back();
 }
 
+[[gnu::noinline]] void growWords(CallState& cs, size_t count) {
+    cs.words.resize(std::max(cs.words.size() * 2, cs.wordCount + count + 256));
+}
+
+[[gnu::noinline]] void growTexts(CallState& cs, size_t count) {
+    cs.texts.resize(std::max(cs.texts.size() * 2, cs.textCount + count + 64));
+}
+
 ZV_INLINE int32_t* pushWords(CallState& cs, size_t count) {
-    if (cs.wordCount + count > cs.words.size()) cs.words.resize(std::max(cs.words.size() * 2, cs.wordCount + count + 256));
+    if (cs.wordCount + count > cs.words.size()) [[unlikely]] growWords(cs, count);
     int32_t* out = cs.words.data() + cs.wordCount;
     cs.wordCount += count;
     return out;
 }
 
 ZV_INLINE char** pushTexts(CallState& cs, size_t count) {
-    if (cs.textCount + count > cs.texts.size()) cs.texts.resize(std::max(cs.texts.size() * 2, cs.textCount + count + 64));
+    if (cs.textCount + count > cs.texts.size()) [[unlikely]] growTexts(cs, count);
     char** out = cs.texts.data() + cs.textCount;
     cs.textCount += count;
     return out;
@@ -154,7 +162,7 @@ void assignParameter(Machine& m, Cell* param, const Cell* argument) {
 // Parameters receive their arguments in order. An argument that is an earlier parameter of the same
 // call (f(b, a) inside f(a, b)) would be read after it was overwritten, so such calls take every
 // argument's value first.
-void passArguments(Machine& m, const Op* params, const Op* args, int n) {
+[[gnu::noinline]] void passArguments(Machine& m, const Op* params, const Op* args, int n) {
     bool overlap = false;
     for (int i = 1; i < n && !overlap; ++i) {
         for (int j = 0; j < i; ++j) {
@@ -188,7 +196,7 @@ void passArguments(Machine& m, const Op* params, const Op* args, int n) {
 
 // Works out a call site on its first execution (and again should its count cell change); nullptr
 // when its operands or the parameter list run past the code.
-CallSite* prepareSite(Machine& m, const Op* p) {
+[[gnu::noinline]] CallSite* prepareSite(Machine& m, const Op* p) {
     CallState& cs = m.calls;
     const Op* code = m.program.code.data();
     const int64_t codeSize = static_cast<int64_t>(m.program.code.size());
@@ -216,9 +224,9 @@ CallSite* prepareSite(Machine& m, const Op* p) {
 // 21: entry, d, n, a1 ... an
 const Op* core::callStep(Machine& m, const Op* p) {
     CallState& cs = m.calls;
-    if (!cs.tablesReady) buildTables(m);
+    if (!cs.tablesReady) [[unlikely]] buildTables(m);
     const CallSite* site = cs.sites[static_cast<size_t>(p - 1 - m.program.code.data())];
-    if (site == nullptr || site->count != p[2].cell->i) {
+    if (site == nullptr || site->count != p[2].cell->i) [[unlikely]] {
         site = prepareSite(m, p);
         if (site == nullptr) {
             m.pc = p;
@@ -227,7 +235,7 @@ const Op* core::callStep(Machine& m, const Op* p) {
         }
     }
     const int32_t n = site->count;
-    if (m.depth + 1 >= kCallStackSize) {
+    if (m.depth + 1 >= kCallStackSize) [[unlikely]] {
         m.pc = p;
         raise(m, 108);
         return p + 3 + n;
