@@ -130,25 +130,37 @@ ZV_INLINE char** pushTexts(CallState& cs, size_t count) {
     return out;
 }
 
+[[gnu::noinline]] void saveLocalStrings(CallState& cs, const SavePlan& plan) {
+    char** text = pushTexts(cs, plan.strings.size());
+    for (const Cell* c : plan.strings) *text++ = c->s ? newString(c->s, core::cappedLength(c->s)) : nullptr;
+}
+
+// Puts saved strings back into their cells, freeing what the cells hold; returns the next saved text.
+[[gnu::noinline]] char** restoreStrings(const SavePlan& plan, char** text) {
+    for (Cell* c : plan.strings) core::adoptString(*c, *text++);
+    return text;
+}
+
 // Variables keep their strings (the next activation may read them): their texts are copied.
 ZV_INLINE void saveLocals(CallState& cs, const SavePlan& plan) {
     int32_t* word = pushWords(cs, plan.numbers.size());
     for (const Cell* c : plan.numbers) *word++ = c->i;
-    if (plan.strings.empty()) return;
+    if (!plan.strings.empty()) saveLocalStrings(cs, plan);
+}
+
+[[gnu::noinline]] void saveLiveStrings(CallState& cs, const SavePlan& plan) {
     char** text = pushTexts(cs, plan.strings.size());
-    for (const Cell* c : plan.strings) *text++ = c->s ? newString(c->s, core::cappedLength(c->s)) : nullptr;
+    for (Cell* c : plan.strings) {
+        *text++ = c->s;
+        c->s = nullptr;
+    }
 }
 
 // A temporary is written before it is read, so its string is moved out rather than copied.
 ZV_INLINE void saveLive(CallState& cs, const SavePlan& plan) {
     int32_t* word = pushWords(cs, plan.numbers.size());
     for (const Cell* c : plan.numbers) *word++ = c->i;
-    if (plan.strings.empty()) return;
-    char** text = pushTexts(cs, plan.strings.size());
-    for (Cell* c : plan.strings) {
-        *text++ = c->s;
-        c->s = nullptr;
-    }
+    if (!plan.strings.empty()) saveLiveStrings(cs, plan);
 }
 
 void assignParameter(Machine& m, Cell* param, const Cell* argument) {
@@ -292,11 +304,11 @@ ZV_INLINE Cell& finishCall(Machine& m, const Frame& f) {
     char** text = cs.texts.data() + f.savedTextsAt;
     if (const SavePlan* plan = f.savedLocals) {
         for (Cell* c : plan->numbers) c->i = *word++;
-        for (Cell* c : plan->strings) core::adoptString(*c, *text++);
+        if (!plan->strings.empty()) text = restoreStrings(*plan, text);
     }
     if (const SavePlan* plan = f.savedLive) {
         for (Cell* c : plan->numbers) c->i = *word++;
-        for (Cell* c : plan->strings) core::adoptString(*c, *text++);
+        if (!plan->strings.empty()) restoreStrings(*plan, text);
     }
     cs.wordCount = f.savedWordsAt;
     cs.textCount = f.savedTextsAt;
