@@ -68,7 +68,8 @@ CompileResult compileSource(std::string_view sourceText, const std::string& sour
 }
 
 CompileResult compileWith(std::string_view sourceText, const std::string& sourcePath, const Vocabulary& vocabulary,
-                          const LanguageFile& language, const std::function<void(int)>& progress) {
+                          const LanguageFile& language, const std::function<void(int)>& progress,
+                          std::unique_ptr<Compiler>* keep) {
     Compiler compiler(vocabulary, language);
 
     PreparedSource source = prepareSource(sourceText, folderOf(sourcePath));
@@ -143,7 +144,12 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
     CompileResult result;
     result.ok = true;
     result.file = sourcePath;
-    result.image = buildImage(compiler.takeProgram());
+    if (keep) {
+        result.image = buildImage(compiler.program());
+        *keep = std::make_unique<Compiler>(std::move(compiler));
+    } else {
+        result.image = buildImage(compiler.takeProgram());
+    }
     return result;
 }
 

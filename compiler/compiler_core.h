@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -126,6 +127,12 @@ public:
 
     // Moves the compiled program out; the compiler is spent afterwards.
     CompiledProgram takeProgram();
+    CompiledProgram program() const;
+    // Compiles statements held in memory after a successful compile, in the scope of `function`,
+    // appending their code before the final word. Lines are numbered from 1 within the snippet.
+    bool compileSnippet(std::string_view text, int function);
+    int32_t codeSize() const { return static_cast<int32_t>(code_.size()); }
+    int functionCount() const { return static_cast<int>(functions_.size()); }
     const std::vector<int32_t>& code() const { return code_; }
 
     // For tests and tools: the compile state after a compile.
@@ -238,8 +245,10 @@ private:
 
 struct CompileResult;
 // Compiles a source text with the given vocabulary and texts (the entry points use the installation's).
+// `keep`, when given, receives the compiler after a successful compile (for snippet compiles).
 CompileResult compileWith(std::string_view sourceText, const std::string& sourcePath, const Vocabulary& vocabulary,
-                          const LanguageFile& language, const std::function<void(int)>& progress = {});
+                          const LanguageFile& language, const std::function<void(int)>& progress = {},
+                          std::unique_ptr<Compiler>* keep = nullptr);
 
 // Helpers shared by the compiler's files.
 bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens a call or element

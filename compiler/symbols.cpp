@@ -266,6 +266,19 @@ bool Compiler::finish(int lastLine, bool fileCompile) {
     return true;
 }
 
+CompiledProgram Compiler::program() const {
+    CompiledProgram out;
+    out.code = code_;
+    out.lines = lines_;
+    out.intConstants = intConstants_;
+    out.realConstants = realConstants_;
+    out.stringConstants = stringConstants_;
+    out.data = data_;
+    for (int t = 0; t < 3; ++t)
+        for (const VariableSymbol& symbol : variables_[t]) out.owners[t].push_back(static_cast<int16_t>(symbol.scope));
+    return out;
+}
+
 CompiledProgram Compiler::takeProgram() {
     CompiledProgram out;
     out.code = std::move(code_);
