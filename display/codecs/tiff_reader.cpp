@@ -5,10 +5,20 @@
 // tag it does not know.
 #include <FreeImage.h>
 
+#include <cstdarg>
+
 #include <memory>
 
 #include "display/codecs/decoded_image.h"
 #include "display/codecs/tiff_own.h"
+
+// The TIFF layer under the general image library prints its warnings and errors to the terminal
+// unless told otherwise; these two entry points of its stable interface switch that off.
+extern "C" {
+using TiffMessageHandler = void (*)(const char* module, const char* format, va_list arguments);
+TiffMessageHandler TIFFSetErrorHandler(TiffMessageHandler handler);
+TiffMessageHandler TIFFSetWarningHandler(TiffMessageHandler handler);
+}
 
 namespace display::codecs {
 namespace {
@@ -28,6 +38,8 @@ static DecodeResult decodeWithLibrary(Bytes data) {
   if (data.size() < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M')))
     return DecodeResult::fail("not a TIFF file");
   FreeImage_SetOutputMessage(ignoreMessage);
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
   FIMEMORY* memory = FreeImage_OpenMemory(const_cast<BYTE*>(data.data()), DWORD(data.size()));
   if (!memory) return DecodeResult::fail("out of memory");
   Bitmap bitmap(FreeImage_LoadFromMemory(FIF_TIFF, memory, 0));
