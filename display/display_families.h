@@ -15,6 +15,7 @@ void registerCardCommands(vm::Machine &m);   // software 3D, card list and choic
 void registerWindowCommands(vm::Machine &m); // framed window, full screen, window layout and show state
 void registerBitmapCommands(vm::Machine &m); // bitmaps: load, save, create, copy, effects, queries
 void registerDrawCommands(vm::Machine &m);   // clear, colours, dot, box, line, circle, ellipse, point
+void registerTextCommands(vm::Machine &m);   // print cursor, font list, text font, text drawing and queries
 
 inline void registerDisplayCommands(vm::Machine &m) {
     registerRefreshCommands(m);
@@ -23,6 +24,7 @@ inline void registerDisplayCommands(vm::Machine &m) {
     registerWindowCommands(m);
     registerBitmapCommands(m);
     registerDrawCommands(m);
+    registerTextCommands(m);
 }
 
 } // namespace display

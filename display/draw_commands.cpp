@@ -3,6 +3,7 @@
 #include "display/display_device.h"
 #include "display/draw_primitives.h"
 #include "display/drawing.h"
+#include "display/text_engine.h"
 #include "vm/machine.h"
 
 namespace display {
@@ -70,6 +71,7 @@ void clear(vm::Machine& m) {
   Drawing* d = drawingFor(m, 0);
   if (!d) return;
   d->queueItem(kClear);
+  resetPrintCursor(m);
   d->endSliceForDrawing(true);
 }
 
@@ -80,6 +82,7 @@ void clearWithColour(vm::Machine& m) {
   d->queueItem(kSetBackground, false).x = operand(m, 0);
   m.pc += 1;
   d->queueItem(kClear);
+  resetPrintCursor(m);
   d->endSliceForDrawing(true);
 }
 

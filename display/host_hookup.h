@@ -9,6 +9,7 @@
 #include "display/display_device.h"
 #include "display/display_families.h"
 #include "display/drawing.h"
+#include "display/text_engine.h"
 #include "host/host.h"
 #include "platform/platform.h"
 
@@ -70,6 +71,7 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         bindDevice(m, device->get());
         registerDisplayCommands(m);
         attachDrawing(m, **device);  // bitmaps and the DrawQueue, run in the DrawQueue frame step
+        attachText(m, *drawingOf(m)); // print and input show on screen as well as in the transcript
         // Drawing 3D after 2D is switched off at every program start.
         m.runStartHooks.push_back([](vm::Machine &m) {
             if (DisplayDevice *d = deviceOf(m))
