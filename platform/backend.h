@@ -32,6 +32,11 @@ class Backend {
     virtual std::string clipboardText() = 0;
     virtual bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) = 0;
     virtual void setTitle(const std::string &title) = 0;
+
+    // Optional: the pointer, the system cursor and game controllers.
+    virtual void warpMouse(int x, int y) {}
+    virtual void showCursor(bool shown) {}
+    virtual Controllers *controllers() { return nullptr; }
 };
 
 // Writes a message box's texts to stderr: the form every back-end uses when no box can be shown.

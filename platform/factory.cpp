@@ -12,20 +12,22 @@ namespace {
 
 std::unique_ptr<Backend> createHeadless(const PlatformOptions &options, std::string &error) {
     std::vector<headless::ScriptEvent> script;
+    std::vector<headless::ControllerStep> controllerSteps;
     if (!options.inputScript.empty()) {
         std::string text;
         if (!readFile(options.inputScript, text)) {
             error = "cannot read the input script " + options.inputScript;
             return nullptr;
         }
-        if (!headless::parseInputScript(text, options.inputScript, script, error))
+        if (!headless::parseInputScript(text, options.inputScript, script, error, &controllerSteps))
             return nullptr;
     }
     if (!options.dumpFramesDir.empty() && !makeFolders(options.dumpFramesDir)) {
         error = "cannot create the frame folder " + options.dumpFramesDir;
         return nullptr;
     }
-    return std::make_unique<headless::HeadlessBackend>(options.realtime, std::move(script), options.dumpFramesDir);
+    return std::make_unique<headless::HeadlessBackend>(options.realtime, std::move(script), options.dumpFramesDir,
+                                                       std::move(controllerSteps));
 }
 
 struct BackendEntry {

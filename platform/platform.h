@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/controllers.h"
+
 namespace platform {
 
 // System keyboard scan codes used by the runtime itself (PC set 1; extended keys are the set-1 code + 128).
@@ -107,6 +109,14 @@ class Platform {
     virtual int mouseY() const = 0;
     // Button bits: 1 left, 2 right, 4 middle.
     virtual int mouseButtons() const = 0;
+    // The sum of every wheel step taken so far (positive away from the user).
+    virtual int mouseWheelTotal() const { return 0; }
+    // Moves the pointer to a logical screen position (the system cursor of a window too).
+    virtual void warpMouse(int x, int y) {}
+    // Shows or hides the system cursor over the window.
+    virtual void showCursor(bool shown) {}
+    // The attached game controllers; nullptr when the back-end offers none.
+    virtual Controllers *controllers() { return nullptr; }
 
     // Posts the quit message; the run loop ends after the current frame.
     virtual void postQuit() = 0;

@@ -66,6 +66,13 @@ bool Session::pollEvent(Event &event) {
     return got;
 }
 
+void Session::warpMouse(int x, int y) {
+    // The position is ours at once; the back-end moves the real pointer to match.
+    mouseX_ = x;
+    mouseY_ = y;
+    backend_->warpMouse(x, y);
+}
+
 void Session::track(const Event &event) {
     switch (event.type) {
     case EventType::KeyDown:
@@ -86,6 +93,9 @@ void Session::track(const Event &event) {
             buttons_ &= ~bit;
         break;
     }
+    case EventType::MouseWheel:
+        wheel_ += event.a;
+        break;
     case EventType::FocusLost:
         // Keys released while another window has the focus never reach us: forget them all.
         keys_.fill(false);

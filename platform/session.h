@@ -26,6 +26,10 @@ class Session final : public Platform {
     int mouseX() const override { return mouseX_; }
     int mouseY() const override { return mouseY_; }
     int mouseButtons() const override { return buttons_; }
+    int mouseWheelTotal() const override { return wheel_; }
+    void warpMouse(int x, int y) override;
+    void showCursor(bool shown) override { backend_->showCursor(shown); }
+    Controllers *controllers() override { return backend_->controllers(); }
     void postQuit() override { quit_ = true; }
     bool quitPosted() const override { return quit_; }
     bool setClipboardText(const std::string &text) override { return backend_->setClipboardText(text); }
@@ -47,6 +51,7 @@ class Session final : public Platform {
     int mouseX_ = kScreenWidth / 2;
     int mouseY_ = kScreenHeight / 2;
     int buttons_ = 0;
+    int wheel_ = 0;
     bool quit_ = false;
     uint64_t frames_ = 0;
     uint32_t lastMillis_ = 0;

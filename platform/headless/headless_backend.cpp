@@ -14,8 +14,10 @@ uint64_t wallMicros() {
 }
 } // namespace
 
-HeadlessBackend::HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder)
-    : realtime_(realtime), script_(std::move(script)), frameFolder_(std::move(frameFolder)) {
+HeadlessBackend::HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder,
+                                 std::vector<ControllerStep> controllerSteps)
+    : realtime_(realtime), script_(std::move(script)), frameFolder_(std::move(frameFolder)),
+      controllers_(std::move(controllerSteps)) {
     startMicros_ = wallMicros();
 }
 
@@ -50,6 +52,7 @@ bool HeadlessBackend::nextEvent(Event &event, uint64_t framesPresented) {
 }
 
 void HeadlessBackend::present(const uint32_t *pixels, uint64_t frameNumber) {
+    controllers_.setFramesPresented(frameNumber);
     if (frameFolder_.empty() || !pixels)
         return;
     char name[32];

@@ -6,6 +6,7 @@
 //  [x] clipboard: kept in memory for the run
 //  [x] message boxes: written to stderr
 //  [-] window title: kept, not shown
+//  [x] game controllers: attached, moved and unplugged by the script; force feedback logged
 #pragma once
 
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "platform/backend.h"
 #include "platform/headless/input_script.h"
+#include "platform/headless/scripted_controllers.h"
 
 namespace platform::headless {
 
@@ -23,7 +25,8 @@ constexpr uint64_t kInstructionsPerMicro = 10;
 
 class HeadlessBackend final : public Backend {
   public:
-    HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder);
+    HeadlessBackend(bool realtime, std::vector<ScriptEvent> script, std::string frameFolder,
+                    std::vector<ControllerStep> controllerSteps = {});
 
     std::string name() const override { return "headless"; }
     bool headless() const override { return true; }
@@ -36,6 +39,9 @@ class HeadlessBackend final : public Backend {
     std::string clipboardText() override { return clipboard_; }
     bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override;
     void setTitle(const std::string &title) override { title_ = title; }
+    Controllers *controllers() override { return &controllers_; }
+    // The scripted controllers, for tests that look at their force-feedback log.
+    ScriptedControllers &scriptedControllers() { return controllers_; }
 
   private:
     bool realtime_;
@@ -48,6 +54,7 @@ class HeadlessBackend final : public Backend {
     bool frameWriteReported_ = false;
     std::string clipboard_;
     std::string title_;
+    ScriptedControllers controllers_;
 };
 
 } // namespace platform::headless

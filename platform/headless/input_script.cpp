@@ -16,10 +16,72 @@ bool number(const std::string &word, long long low, long long high, long long &o
     return *end == 0 && out >= low && out <= high;
 }
 
+constexpr const char *kAxisNames[kControllerAxes] = {"x", "y", "z", "rx", "ry", "rz", "slider0", "slider1"};
+
+// "joystick N attach Name", "joystick N axis x 100", ...: the words after "joystick".
+// Returns an empty text when the line is good, otherwise what is wrong with it.
+std::string parseControllerLine(std::istringstream &words, uint64_t frame, ControllerStep &step) {
+    using Action = ControllerStep::Action;
+    std::string deviceWord, action;
+    long long device;
+    if (!(words >> deviceWord) || !number(deviceWord, 1, kScriptControllers, device))
+        return "joystick needs a controller number from 1 to " + std::to_string(kScriptControllers);
+    if (!(words >> action))
+        return "joystick " + deviceWord + " needs attach, attach-ff, detach, axis, button or hat";
+    step.frame = frame;
+    step.device = static_cast<int>(device);
+    std::vector<std::string> rest;
+    for (std::string w; words >> w;)
+        rest.push_back(w);
+    long long value;
+    if (action == "attach" || action == "attach-ff") {
+        if (rest.empty())
+            return action + " needs the controller's product name";
+        step.action = Action::Attach;
+        step.forceFeedback = action == "attach-ff";
+        for (const auto &w : rest)
+            step.name += (step.name.empty() ? "" : " ") + w;
+        if (step.name.size() > 255)
+            return "a controller name holds at most 255 characters";
+    } else if (action == "detach") {
+        if (!rest.empty())
+            return "detach takes no values";
+        step.action = Action::Detach;
+    } else if (action == "axis") {
+        auto axis = rest.empty() ? std::end(kAxisNames) : std::find_if(std::begin(kAxisNames), std::end(kAxisNames),
+                                                                       [&](const char *n) { return rest[0] == n; });
+        if (rest.size() != 2 || axis == std::end(kAxisNames) || !number(rest[1], -32768, 32767, value))
+            return "axis needs x, y, z, rx, ry, rz, slider0 or slider1 and a value from -32768 to 32767";
+        step.action = Action::Axis;
+        step.index = static_cast<int>(axis - std::begin(kAxisNames));
+        step.value = static_cast<int>(value);
+    } else if (action == "button") {
+        long long button;
+        if (rest.size() != 2 || !number(rest[0], 0, kControllerButtons - 1, button) ||
+            (rest[1] != "down" && rest[1] != "up"))
+            return "button needs a button number from 0 to 31 and down or up";
+        step.action = Action::Button;
+        step.index = static_cast<int>(button);
+        step.value = rest[1] == "down" ? 1 : 0;
+    } else if (action == "hat") {
+        long long hat;
+        if (rest.size() != 2 || !number(rest[0], 0, kControllerHats - 1, hat) ||
+            (rest[1] != "centre" && !number(rest[1], 0, 35999, value)))
+            return "hat needs a hat number from 0 to 3 and an angle from 0 to 35999 or centre";
+        step.action = Action::Hat;
+        step.index = static_cast<int>(hat);
+        step.value = rest[1] == "centre" ? kHatCentred : static_cast<int>(value);
+    } else {
+        return "unknown joystick action '" + action + "'";
+    }
+    return "";
+}
+
 } // namespace
 
 bool parseInputScript(const std::string &text, const std::string &fileName, std::vector<ScriptEvent> &events,
-                      std::string &error) {
+                      std::string &error, std::vector<ControllerStep> *controllerSteps) {
+    std::vector<ControllerStep> steps;
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
@@ -56,6 +118,14 @@ bool parseInputScript(const std::string &text, const std::string &fileName, std:
                 add(EventType::Character, c);
                 ++frame;
             }
+            continue;
+        }
+        if (verb == "joystick") {
+            ControllerStep step;
+            std::string problem = parseControllerLine(words, static_cast<uint64_t>(frame), step);
+            if (!problem.empty())
+                return fail(problem);
+            steps.push_back(std::move(step));
             continue;
         }
         static const char *const kVerbs[] = {"keydown", "keyup", "key",   "char", "mousemove", "mousedown",
@@ -113,6 +183,10 @@ bool parseInputScript(const std::string &text, const std::string &fileName, std:
     // Events keep their written order within a frame; frames may be written out of order.
     std::stable_sort(events.begin(), events.end(),
                      [](const ScriptEvent &a, const ScriptEvent &b) { return a.frame < b.frame; });
+    std::stable_sort(steps.begin(), steps.end(),
+                     [](const ControllerStep &a, const ControllerStep &b) { return a.frame < b.frame; });
+    if (controllerSteps)
+        *controllerSteps = std::move(steps);
     return true;
 }
 

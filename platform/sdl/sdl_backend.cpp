@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/sdl/scancodes.h"
+#include "platform/sdl/sdl_controllers.h"
 
 namespace platform::sdl {
 namespace {
@@ -59,6 +60,7 @@ bool videoDriverShowsBoxes() {
 class SdlBackend final : public Backend {
   public:
     ~SdlBackend() override {
+        controllers_.reset();
         if (texture_)
             SDL_DestroyTexture(texture_);
         if (renderer_)
@@ -93,6 +95,7 @@ class SdlBackend final : public Backend {
             return false;
         }
         SDL_StartTextInput();
+        controllers_ = createSdlControllers();
         start_ = std::chrono::steady_clock::now();
         return true;
     }
@@ -148,6 +151,18 @@ class SdlBackend final : public Backend {
     }
 
     void setTitle(const std::string &title) override { SDL_SetWindowTitle(window_, title.c_str()); }
+
+    void warpMouse(int x, int y) override {
+        int windowX = x, windowY = y;
+        SDL_RenderLogicalToWindow(renderer_, static_cast<float>(x), static_cast<float>(y), &windowX, &windowY);
+        SDL_WarpMouseInWindow(window_, windowX, windowY);
+    }
+    void showCursor(bool shown) override {
+        SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+        // A hidden pointer stays inside the window, as the program draws its own.
+        SDL_SetWindowGrab(window_, shown ? SDL_FALSE : SDL_TRUE);
+    }
+    Controllers *controllers() override { return controllers_.get(); }
 
   private:
     void translate(const SDL_Event &e) {
@@ -211,6 +226,7 @@ class SdlBackend final : public Backend {
     SDL_Renderer *renderer_ = nullptr;
     SDL_Texture *texture_ = nullptr;
     std::deque<Event> pending_;
+    std::unique_ptr<Controllers> controllers_;
     std::chrono::steady_clock::time_point start_;
 };
 
