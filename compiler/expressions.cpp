@@ -35,7 +35,16 @@ bool isOperatorChar(char c) {
 bool isSignContext(char c) { return isOperatorChar(c); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string reference(const Operand& operand) { return "?" + std::to_string(operand.index); }
+// "?" and the operand index in decimal (indexes are positive).
+std::string reference(const Operand& operand) {
+    char digits[16];
+    int n = 0;
+    for (uint32_t value = static_cast<uint32_t>(operand.index); n == 0 || value > 0; value /= 10)
+        digits[n++] = static_cast<char>('0' + value % 10);
+    std::string out(1, '?');
+    while (n > 0) out += digits[--n];
+    return out;
+}
 
 // Position of the ')' closing the '(' at `open`, skipping quoted texts; npos when unbalanced.
 size_t matchingParenthesis(const std::string& text, size_t open) {

@@ -26,10 +26,14 @@ std::string trimmed(std::string_view text) {
 }
 
 std::string symbolKey(const std::string& name, int scope, bool array) {
-    std::string key = name;
+    // The name, a zero byte, the scope as two raw bytes (scopes run from -1 to 1023), the array mark.
+    std::string key;
+    key.reserve(name.size() + 4);
+    key += name;
     key += '\0';
-    key += std::to_string(scope);
-    if (array) key += "[]";
+    key += static_cast<char>(scope & 0xff);
+    key += static_cast<char>((scope >> 8) & 0xff);
+    if (array) key += '[';
     return key;
 }
 
