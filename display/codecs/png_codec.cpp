@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 #include "display/codecs/decoded_image.h"
@@ -66,21 +67,22 @@ DecodeResult decodePng(Bytes data) {
     png_read_info(g.png, g.info);
     const png_uint_32 width = png_get_image_width(g.png, g.info), height = png_get_image_height(g.png, g.info);
     if (!sizeAllowed(width, height)) return DecodeResult::fail("PNG picture is larger than the system accepts");
-    // Everything becomes 8-bit RGBA: palettes and grey expanded, tRNS made alpha, 16 bits scaled.
+    // Everything becomes 8-bit blue, green, red, alpha: palettes and grey expanded, tRNS made
+    // alpha, 16 bits scaled. On a little-endian machine those bytes are the 0xAARRGGBB words of
+    // the picture, so the rows are decoded straight into it with no second buffer.
+    static_assert(std::endian::native == std::endian::little);
     png_set_expand(g.png);
     png_set_scale_16(g.png);
     png_set_gray_to_rgb(g.png);
+    png_set_bgr(g.png);
     png_set_add_alpha(g.png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(g.png);
     png_read_update_info(g.png, g.info);
     if (png_get_rowbytes(g.png, g.info) != size_t(width) * 4) return DecodeResult::fail("PNG pixel layout is unexpected");
-    std::vector<uint8_t> rgba(size_t(width) * height * 4);
-    std::vector<png_bytep> rows(height);
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = rgba.data() + size_t(y) * width * 4;
-    png_read_image(g.png, rows.data());
     DecodedImage image{int(width), int(height)};
-    for (size_t i = 0; i < image.pixels.size(); ++i)
-      image.pixels[i] = argb(rgba[i * 4], rgba[i * 4 + 1], rgba[i * 4 + 2], rgba[i * 4 + 3]);
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = reinterpret_cast<png_bytep>(image.row(int(y)));
+    png_read_image(g.png, rows.data());
     return DecodeResult::done(std::move(image));
   } catch (const PngError& e) {
     return DecodeResult::fail(std::string("PNG: ") + e.what());
