@@ -4,6 +4,7 @@
 // drawing family.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -21,15 +22,18 @@ class DrawingProgram : public host::testing::HostTest {
     host::RunResult result;
     std::string console;
     std::vector<uint32_t> lastFrame;  // 0x00RRGGBB, kScreenWidth x kScreenHeight
+    std::vector<uint32_t> probes;     // the pixel at (5, 5) of every presented frame
   };
 
-  Outcome runProgram(const std::string& source, uint64_t maxFrames = 200) {
-    HookupOptions options;
+  Outcome runProgram(const std::string& source, uint64_t maxFrames = 200, HookupOptions options = {}) {
     options.want3d = false;
     host::Host host(paths(), headless("", maxFrames));
     attachDisplay(host, options);
     Outcome out;
-    host.hooks().frameEnd.push_back([&out](host::Host& h) { out.lastFrame = h.frameBuffer(); });
+    host.hooks().frameEnd.push_back([&out](host::Host& h) {
+      out.lastFrame = h.frameBuffer();
+      out.probes.push_back(out.lastFrame[5 * platform::kScreenWidth + 5]);
+    });
     out.result = run(host, compile(source));
     out.console = console();
     return out;
@@ -147,6 +151,19 @@ TEST_F(DrawingProgram, AnUnreadablePictureIsTheRecoverableError1003) {
   const Outcome out = runProgram(lines({"load bitmap \"broken.png\", 1", "refresh", "end"}));
   EXPECT_EQ(out.result.errorCode, 1003);
   EXPECT_TRUE(out.result.warning);
+}
+
+TEST_F(DrawingProgram, ScreenDrawingReachesBothPagesOfAFlipChain) {
+  dir.write("bin/SETUP.INI", "[SETTINGS]\r\nBLITFLIPMODE=0\r\n");
+  HookupOptions options;
+  options.adapters = {Adapter{"Test GPU", false, true, true, 64u << 20, 32u << 20, false, false}};
+  const Outcome out = runProgram(lines({"refresh", "box 0, 0, 9, 9", "refresh", "refresh", "refresh", "end"}), 200, options);
+  ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
+  // Once the box has been presented, every later page shows it: the item ran on both pages.
+  auto first = std::find(out.probes.begin(), out.probes.end(), 0xFFFFFFu);
+  ASSERT_NE(first, out.probes.end());
+  EXPECT_GE(out.probes.end() - first, 3);
+  for (auto it = first; it != out.probes.end(); ++it) EXPECT_EQ(*it, 0xFFFFFFu) << "frame " << (it - out.probes.begin());
 }
 
 // Golden frames: the last frame of each program against tests/golden/draw_<name>.png; run with
