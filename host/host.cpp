@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "host/families.h"
@@ -66,10 +67,11 @@ void Host::loadErrorTexts() {
     if (file.load() != platform::ProfileFile::LoadStatus::Ok)
         return;
     std::vector<std::pair<int, std::string>> texts;
-    for (int slot = 0; slot < 200; ++slot) {
-        std::string key = std::to_string(slot);
-        if (file.has("ERRORS", key))
-            texts.emplace_back(slot, file.get("ERRORS", key));
+    for (const auto &[key, value] : file.entries("ERRORS")) {
+        char *end = nullptr;
+        long slot = std::strtol(key.c_str(), &end, 10);
+        if (end != key.c_str() && *end == '\0' && slot >= 0 && slot < 200)
+            texts.emplace_back(int(slot), value);
     }
     if (!texts.empty())
         vm::setErrorTexts(*machine_, texts);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <unordered_set>
 
 #include "platform/files.h"
 
@@ -105,18 +106,45 @@ size_t ProfileFile::findKey(const Span &span, const std::string &key) const {
     return std::string::npos;
 }
 
-std::string ProfileFile::get(const std::string &section, const std::string &key, const std::string &fallback) const {
-    Span span;
-    size_t at;
-    std::string value = fallback, k;
-    if (findSection(section, span) && (at = findKey(span, key)) != std::string::npos) {
-        keyOf(lines_[at], k, value);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-    }
+namespace {
+// A stored value as a reader sees it: matching quotes removed, cut at 255 characters.
+std::string readValue(std::string value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
     if (value.size() > kMaxProfileValue)
         value.resize(kMaxProfileValue);
     return value;
+}
+} // namespace
+
+std::string ProfileFile::get(const std::string &section, const std::string &key, const std::string &fallback) const {
+    Span span;
+    size_t at;
+    std::string value, k;
+    if (findSection(section, span) && (at = findKey(span, key)) != std::string::npos) {
+        keyOf(lines_[at], k, value);
+        return readValue(value);
+    }
+    return readValue(fallback);
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileFile::entries(const std::string &section) const {
+    std::vector<std::pair<std::string, std::string>> out;
+    Span span;
+    if (!findSection(section, span))
+        return out;
+    std::unordered_set<std::string> seen;
+    std::string k, v;
+    for (size_t i = span.header + 1; i < span.end; ++i) {
+        if (!keyOf(lines_[i], k, v))
+            continue;
+        std::string folded = k;
+        for (char &c : folded)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (seen.insert(folded).second)
+            out.emplace_back(k, readValue(v));
+    }
+    return out;
 }
 
 bool ProfileFile::has(const std::string &section, const std::string &key) const {

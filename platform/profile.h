@@ -10,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -30,6 +31,8 @@ class ProfileFile {
     bool has(const std::string &section, const std::string &key) const;
     std::vector<std::string> sections() const;
     std::vector<std::string> keys(const std::string &section) const;
+    // Every key of a section with its value as get() reads it, in file order (the first of duplicates).
+    std::vector<std::pair<std::string, std::string>> entries(const std::string &section) const;
 
     // Changes the held text only; save() writes it. Line breaks inside a value become blanks, so a
     // value can never inject lines into the file.
