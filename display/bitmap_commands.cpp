@@ -68,11 +68,13 @@ bool copyLoadedPicture(const Surface& picture, Surface& onto) {
 void runLoad(Drawing& d, DrawItem& item) {
   const int n = item.number;
   if (!validNumber(n)) return vm::raise(d.machine, kBadNumber);
+  // A standalone game's packed media first; the ending of the given name keeps choosing the format.
+  const std::string path = d.resolveMedia ? d.resolveMedia(item.text) : item.text;
   std::error_code ec;
-  if (!std::filesystem::exists(item.text, ec)) return vm::raise(d.machine, kFileMissing);
+  if (!std::filesystem::exists(path, ec)) return vm::raise(d.machine, kFileMissing);
   d.queueCurrentBitmap = n;
   const int depth = d.device.backBuffer().bitsPerPixel();
-  auto picture = d.codec.read(item.text, depth);
+  auto picture = d.codec.read(path, depth);
   if (!picture) {
     // With a flip chain the item runs once per page; only its last run reports the failure.
     if (item.replayCount == 0) {

@@ -114,12 +114,13 @@ Drawing* drawingOf(const vm::Machine& m) {
   return it == registry().end() ? nullptr : it->second;
 }
 
-void attachDrawing(vm::Machine& m, DisplayDevice& device) {
+void attachDrawing(vm::Machine& m, DisplayDevice& device, std::function<std::string(const std::string&)> resolveMedia) {
   auto drawing = std::shared_ptr<Drawing>(new Drawing(m, device), [](Drawing* d) {
     auto it = registry().find(&d->machine);
     if (it != registry().end() && it->second == d) registry().erase(it);
     delete d;
   });
+  drawing->resolveMedia = std::move(resolveMedia);
   registry()[&m] = drawing.get();
   device.addFrameStep(FrameStep::DrawQueue, [drawing] {
     if (!drawing->device.created) return;

@@ -58,6 +58,8 @@ class Drawing {
   DrawQueue queue;
   ImageCodec codec;
   std::string pendingScreenSave;  // file name to write after the next presentation
+  // The file to open for a name the program gives (a standalone game's packed media); empty: the name.
+  std::function<std::string(const std::string&)> resolveMedia;
 
   // Every bitmap and the queue back to the state at program start (colours are kept).
   void reset();
@@ -88,7 +90,8 @@ class Drawing {
 
 Drawing* drawingOf(const vm::Machine& m);
 // Makes the drawing state for a display and hooks it into its frame steps (once per device).
-void attachDrawing(vm::Machine& m, DisplayDevice& device);
+void attachDrawing(vm::Machine& m, DisplayDevice& device,
+                   std::function<std::string(const std::string&)> resolveMedia = {});
 
 // Registration of the families (bitmap commands, drawing commands) and their item kinds.
 void registerBitmapCommands(vm::Machine& m);
