@@ -133,20 +133,39 @@ int parseRunArguments(const std::string &mode, int argc, char **argv, RunArgumen
     return -1;
 }
 
-int finishRun(const host::RunResult &result, const std::string &what) {
+// Lines of a source file, so that a runtime error is pointed at it only when it lies there (lines of
+// included files are numbered after the main program's).
+int sourceLineCount(const std::string &path) {
+    std::string text;
+    if (!platform::readFile(path, text))
+        return 0;
+    int lines = 0;
+    for (char c : text)
+        lines += c == '\n';
+    return lines + 1;
+}
+
+int finishRun(const host::RunResult &result, const std::string &what, const std::string &source = "") {
     if (result.errorCode == 0 && !result.startupProblem.empty()) {
         std::fprintf(stderr, "zorvane: cannot run %s: %s\n", what.c_str(), result.startupProblem.c_str());
         return kExitFailed;
     }
+    // Besides the message box, say where it happened in the form editors jump to.
+    if (result.errorCode > 0 && result.errorLine > 0) {
+        if (!source.empty() && result.errorLine <= sourceLineCount(source))
+            std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), result.errorLine, result.message.c_str());
+        else
+            std::fprintf(stderr, "%s: line %d: %s\n", what.c_str(), result.errorLine, result.message.c_str());
+    }
     return result.exitCode();
 }
 
-int runImage(std::vector<uint8_t> image, RunArguments &args) {
+int runImage(std::vector<uint8_t> image, RunArguments &args, const std::string &sourcePath = "") {
     args.options.fullScreenByDefault = false;
     host::Host host(host::fixHostPaths(), args.options);
     display::attachDisplay(host);
     auto source = host::imageSource(std::move(image));
-    return finishRun(host.run(*source), args.program);
+    return finishRun(host.run(*source), args.program, sourcePath);
 }
 
 compiler::CompileOptions compileOptions() {
@@ -174,7 +193,7 @@ int modeRun(int argc, char **argv) {
         printCompileError(compiled, args.program);
         return kExitFailed;
     }
-    return runImage(std::move(compiled.image), args);
+    return runImage(std::move(compiled.image), args, args.program);
 }
 
 int modeExec(int argc, char **argv) {

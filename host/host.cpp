@@ -221,6 +221,7 @@ void Host::shutDown(int fromStep, ProgramSource &source, RunResult &result) {
         if (m && m->errorCode > 0) {
             result.errorCode = m->errorCode;
             result.warning = m->warning;
+            result.errorLine = m->errorLine;
             result.message = vm::composeMessage(*m);
             log_.logRuntimeError(result.message);
             std::string text = result.message, caption = kErrorCaption;

@@ -67,6 +67,7 @@ struct RunResult {
     int errorCode = 0;
     bool warning = false;
     std::string message;        // the composed error message when errorCode > 0
+    int errorLine = 0;          // source line of the failing instruction, 0 when unknown
     std::string startupProblem; // why nothing ran (unreadable executable, image not loadable ...)
     int exitCode() const { return errorCode > 0 ? 1 : 0; }
 };

@@ -92,6 +92,7 @@ TEST_F(ZorvaneCommand, ErrorsAndTheirExitCodes) {
         {{"compile", "bad.qxa"}, 1, "bad.qxa:2: "},
         {{"run", "bad.qxa", "--headless"}, 1, "bad.qxa:2: "},
         {{"run", "crash.qxa", "--headless"}, 1, "Runtime Error : "},
+        {{"run", "crash.qxa", "--headless"}, 1, "crash.qxa:3: Runtime Error : "},
         {{"exec", "junk.img", "--headless"}, 1, "cannot run junk.img"},
         {{"exec", "missing.img", "--headless"}, 1, "cannot read missing.img"},
         {{}, 2, "Usage: zorvane MODE"},
