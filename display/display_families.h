@@ -15,6 +15,8 @@ void registerCardCommands(vm::Machine &m);   // software 3D, card list and choic
 void registerWindowCommands(vm::Machine &m); // framed window, full screen, window layout and show state
 void registerBitmapCommands(vm::Machine &m); // bitmaps: load, save, create, copy, effects, queries
 void registerDrawCommands(vm::Machine &m);   // clear, colours, dot, box, line, circle, ellipse, point
+void registerImageCommands(vm::Machine &m);  // images: grab, load, save, paste, rotate, delete
+void registerSpriteCommands(vm::Machine &m); // sprites: set-up, settings, paste, queries, collision
 void registerTextCommands(vm::Machine &m);   // print cursor, font list, text font, text drawing and queries
 
 inline void registerDisplayCommands(vm::Machine &m) {
@@ -24,6 +26,8 @@ inline void registerDisplayCommands(vm::Machine &m) {
     registerWindowCommands(m);
     registerBitmapCommands(m);
     registerDrawCommands(m);
+    registerImageCommands(m);
+    registerSpriteCommands(m);
     registerTextCommands(m);
 }
 

@@ -3,13 +3,16 @@
 // the host library (the host links the display, not the other way round).
 #pragma once
 
+#include <cctype>
 #include <memory>
 
 #include "display/device_registry.h"
 #include "display/display_device.h"
 #include "display/display_families.h"
 #include "display/drawing.h"
+#include "display/sprite_scene.h"
 #include "display/text_engine.h"
+#include "builder/payload.h"
 #include "host/host.h"
 #include "platform/platform.h"
 
@@ -20,6 +23,20 @@ struct HookupOptions {
     std::vector<Adapter> adapters;  // replaces the real adapters when not empty
     std::vector<DisplayMode> modes; // replaces the offered modes when not empty
 };
+
+// The file to open for a name the program gives: a standalone game's packed media file when it
+// carries one (extracted under the name's own ending, so readers still know the format), else the
+// name itself.
+inline std::string mediaPath(host::Host &h, const std::string &name) {
+    std::string path = name;
+    if (builder::PayloadReader *payload = h.payload()) {
+        std::string ending = name.size() >= 3 ? name.substr(name.size() - 3) : std::string("dat");
+        for (char &c : ending)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        payload->lookUpByPath(path, ending);
+    }
+    return path;
+}
 
 // The device lives as long as the host's hooks; `created` (optional) receives it once made.
 inline void attachDisplay(host::Host &h, HookupOptions options = {},
@@ -70,8 +87,13 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         (*device)->machine = &m;
         bindDevice(m, device->get());
         registerDisplayCommands(m);
-        attachDrawing(m, **device);  // bitmaps and the DrawQueue, run in the DrawQueue frame step
+        // Bitmaps and the DrawQueue, run in the DrawQueue frame step; pictures are looked up in a
+        // standalone game's media first.
+        attachDrawing(m, **device, [&h](const std::string &name) { return mediaPath(h, name); });
         attachText(m, *drawingOf(m)); // print and input show on screen as well as in the transcript
+        // Images and sprites; files they open are looked up in a standalone game's media first.
+        attachSprites(m, **device, [&h](const std::string &name) { return mediaPath(h, name); },
+                      h.settings().blitOverdrawFactor());
         // Drawing 3D after 2D is switched off at every program start.
         m.runStartHooks.push_back([](vm::Machine &m) {
             if (DisplayDevice *d = deviceOf(m))
