@@ -2,6 +2,8 @@
 # Configures and builds one build folder: tools/build.sh [release|asan] [ninja targets...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ccache keys on paths relative to the checkout, so a second clone reuses what the first compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 kind=${1:-release}; shift || true
 case "$kind" in
   release) dir=build; flags=(-DCMAKE_BUILD_TYPE=Release) ;;
