@@ -127,7 +127,7 @@ void runDelete(Drawing& d, DrawItem& item) {
 // Rectangle given as left, top, right, bottom (both corners inside): 1010 when it leaves the
 // bitmap, 1011 when its corners are not in order.
 bool checkRectangle(Drawing& d, const Surface& s, int left, int top, int right, int bottom, Rect& out) {
-  if (left < 0 || top < 0 || s.width < right + 1 || s.height < bottom + 1) {
+  if (left < 0 || top < 0 || int64_t(s.width) < int64_t(right) + 1 || int64_t(s.height) < int64_t(bottom) + 1) {
     vm::raise(d.machine, kBadRectangle);
     return false;
   }

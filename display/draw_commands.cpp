@@ -1,5 +1,7 @@
 // Drawing commands: clear, colours, dot, box, line, circle, ellipse and reading a pixel. Each
 // handler queues an item for the current bitmap; the item draws when the queue runs.
+#include <cstdint>
+
 #include "display/display_device.h"
 #include "display/draw_primitives.h"
 #include "display/drawing.h"
@@ -12,6 +14,10 @@ namespace {
 enum Kind { kClear = 101, kDot = 103, kBox = 104, kLine = 105, kEllipse = 106, kSetColours = 107, kSetBackground = 108, kReadPixel = 109 };
 
 int32_t operand(vm::Machine& m, int k) { return m.pc[k].cell->i; }
+
+// The right or bottom edge after a last included pixel; at the largest integer the rectangle is
+// outside every surface anyway, so it stays there instead of overflowing.
+int32_t edgeAfter(int32_t last) { return last < INT32_MAX ? last + 1 : last; }
 
 // ---- item kinds ----------------------------------------------------------------------------------
 
@@ -32,13 +38,13 @@ void runSetColours(Drawing& d, DrawItem& item) {
 }
 
 void runDot(Drawing& d, DrawItem& item) {
-  if (Surface* target = d.targetOf(item)) fillRect(*target, Rect{item.x, item.y, item.x + 1, item.y + 1}, d.foreground.packed);
+  if (Surface* target = d.targetOf(item)) fillRect(*target, Rect{item.x, item.y, edgeAfter(item.x), edgeAfter(item.y)}, d.foreground.packed);
 }
 
 void runBox(Drawing& d, DrawItem& item) {
   // Handed to the fill unchanged: a box not wholly inside, or with corners out of order, draws nothing.
   if (Surface* target = d.targetOf(item))
-    fillRect(*target, Rect{item.x, item.y, item.x2 + 1, item.y2 + 1}, d.foreground.packed);
+    fillRect(*target, Rect{item.x, item.y, edgeAfter(item.x2), edgeAfter(item.y2)}, d.foreground.packed);
 }
 
 void runLine(Drawing& d, DrawItem& item) {

@@ -48,8 +48,10 @@ void drawLine(Surface& surface, double x1, double y1, double x2, double y2, uint
   const double stepX = length > 0 ? dx / length : 0, stepY = length > 0 ? dy / length : 0;
   double x = x1, y = y1;
   for (double t = 0; t <= length; t += 1) {
-    const int px = int(x), py = int(y);  // truncation, as the one-pixel fill takes its corner
-    if (!surface.contains(px, py)) return;
+    // Truncation, as the one-pixel fill takes its corner; the range is checked on the real
+    // values first, so far-away points never reach the conversion.
+    if (!(x > -1.0 && y > -1.0 && x < surface.width && y < surface.height)) return;
+    const int px = int(x), py = int(y);
     surface.setPixel(px, py, packed);
     x += stepX;
     y += stepY;

@@ -153,6 +153,22 @@ TEST_F(DrawingProgram, AnUnreadablePictureIsTheRecoverableError1003) {
   EXPECT_TRUE(out.result.warning);
 }
 
+TEST_F(DrawingProgram, ExtremeCoordinatesDrawWhatFitsAndNeverFail) {
+  const Outcome out = runProgram(lines({
+      "ink rgb(255, 255, 255), 0",
+      "dot 2147483647, 2147483647 : dot -2147483648, 5",
+      "box -2147483648, 0, 2147483647, 10 : box 0, 0, 2147483647, 2147483647",
+      "line 5, 5, 2147483647, 2147483647 : line -2147483648, -2147483648, 5, 5",
+      "circle 0, 0, 2147483647 : ellipse 2147483647, 0, 5, 2147483647",
+      "print point(5, 5); \" \"; point(6, 6); \" \"; point(0, 0)",
+      "create bitmap 1, 10, 10",
+      "copy bitmap 1, 0, 0, 2147483647, 2147483647, 0, 0, 0, 9, 9",
+      "end",
+  }));
+  EXPECT_EQ(out.result.errorCode, 1010) << out.result.message;
+  EXPECT_EQ(out.console, "16777215 16777215 0\n");
+}
+
 TEST_F(DrawingProgram, ScreenDrawingReachesBothPagesOfAFlipChain) {
   dir.write("bin/SETUP.INI", "[SETTINGS]\r\nBLITFLIPMODE=0\r\n");
   HookupOptions options;
