@@ -192,10 +192,15 @@ std::shared_ptr<const Font> Font::make(const std::string& name, int size, int st
     auto font = fromFile(file.path, file.index, made, bold, italic, file.bold, file.italic);
     if (!font)
         return nullptr;
-    // A program that changes fonts all the time does not fill the memory with them.
-    if (cache.size() >= 64)
+    // A program that changes fonts all the time does not fill the memory with them: the kept
+    // fonts are bounded in number and in height (large glyphs take the most room).
+    static int keptHeight = 0;
+    if (cache.size() >= 64 || keptHeight + font->cellHeight() > 4 * kMaxCellHeight) {
         cache.clear();
+        keptHeight = 0;
+    }
     cache[{key, size, style}] = font;
+    keptHeight += font->cellHeight();
     return font;
 }
 
