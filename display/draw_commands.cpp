@@ -27,7 +27,9 @@ void runClear(Drawing& d, DrawItem& item) {
   // The bitmap's record gives the size (the screen's own size for bitmap 0).
   const BitmapSlot& slot = d.slots[size_t(item.bitmap)];
   const int w = item.bitmap == 0 ? target->width : slot.width, h = item.bitmap == 0 ? target->height : slot.height;
-  fillRect(*target, Rect{0, 0, w, h}, d.background.packed);
+  // The 3D engine queues its clears with p[0] = 1 and the colour (0xRRGGBB) in p[1].
+  const uint32_t packed = item.p[0] == 1 ? target->layout.pack(uint32_t(item.p[1]) & 0xFFFFFF) : d.background.packed;
+  fillRect(*target, Rect{0, 0, w, h}, packed);
 }
 
 void runSetColours(Drawing& d, DrawItem& item) {

@@ -93,6 +93,10 @@ Drawing* drawingOf(const vm::Machine& m);
 void attachDrawing(vm::Machine& m, DisplayDevice& device,
                    std::function<std::string(const std::string&)> resolveMedia = {});
 
+// Item kinds other families may queue: 101 clears the item's bitmap (with p[0] = 1 and p[1] =
+// 0xRRGGBB it clears to that colour instead of the background, as the 3D engine's clears do).
+inline constexpr int kClearItemKind = 101;
+
 // Registration of the families (bitmap commands, drawing commands) and their item kinds.
 void registerBitmapCommands(vm::Machine& m);
 void registerDrawCommands(vm::Machine& m);
