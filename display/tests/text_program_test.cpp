@@ -171,6 +171,12 @@ TEST_F(TextProgram, FontListHoldsEachFamilyOnce) {
     }
     EXPECT_TRUE(seen.count("dejavu sans"));
     EXPECT_TRUE(seen.count("liberation sans"));
+
+    // The program reads the names through the query list, which holds no values.
+    const Outcome read = runProgram("list fonts\r\nprint query list count(); \" \"; query list text$(1)\r\nend\r\n");
+    ASSERT_EQ(read.result.errorCode, 0) << read.result.message;
+    EXPECT_EQ(read.console, std::to_string(out.query.entries.size()) + " " + out.query.entries[0].text + "\n");
+    EXPECT_EQ(runProgram("list fonts\r\nx = query list value a(1)\r\nend\r\n").result.errorCode, 9004);
 }
 
 // The input program of the golden frames: typed text, backspaces, a refused key, Enter.
