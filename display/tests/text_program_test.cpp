@@ -179,6 +179,36 @@ TEST_F(TextProgram, FontListHoldsEachFamilyOnce) {
     EXPECT_EQ(runProgram("list fonts\r\nx = query list value a(1)\r\nend\r\n").result.errorCode, 9004);
 }
 
+// On a flip chain screen drawing runs again on the second page a frame later; the font changes
+// between texts run again with it, so both pages show each text in its own font.
+TEST_F(TextProgram, BothPagesOfAFlipChainShowTheSameText) {
+    REQUIRE_FONTS();
+    dir.write("bin/SETUP.INI", "[SETTINGS]\r\nBLITFLIPMODE=0\r\n");
+    HookupOptions options;
+    options.want3d = false;
+    options.adapters = {Adapter{"Test GPU", false, true, true, 64u << 20, 32u << 20, false, false}};
+    host::Host host(paths(), headless("", 50));
+    std::shared_ptr<DisplayDevice> device;
+    attachDisplay(host, options, &device);
+    std::vector<std::vector<uint32_t>> frames;
+    host.hooks().frameEnd.push_back([&frames](host::Host& h) { frames.push_back(h.frameBuffer()); });
+    const host::RunResult result = run(host, compile(lines({
+                                                 "manual refresh",
+                                                 "set text font \"Courier New\" : set text size 20",
+                                                 "text 0, 0, \"AAAA\"",
+                                                 "set text font \"Times New Roman\" : set text size 40",
+                                                 "text 0, 100, \"BBBB\"",
+                                                 "refresh : refresh : refresh",
+                                                 "end",
+                                             })));
+    ASSERT_EQ(result.errorCode, 0) << result.message;
+    ASSERT_TRUE(device && device->flipChain);
+    ASSERT_GE(frames.size(), 3u);
+    const auto& last = frames[frames.size() - 1];
+    const auto& before = frames[frames.size() - 2];
+    EXPECT_TRUE(last == before) << "the two pages differ";
+}
+
 // The input program of the golden frames: typed text, backspaces, a refused key, Enter.
 const char* const kInputScript = "frame 3 text Boxy\nframe 8 char 8\nframe 9 char 8\nframe 10 text b\n"
                                  "frame 12 char 13\nframe 20 text 12x\nframe 28 char 8\nframe 30 char 13\n";
