@@ -12,8 +12,8 @@
 namespace display {
 namespace {
 
-std::map<const vm::Machine *, InputState *> &bindings() {
-    static std::map<const vm::Machine *, InputState *> table;
+std::map<const vm::Machine *, std::weak_ptr<InputState>> &bindings() {
+    static std::map<const vm::Machine *, std::weak_ptr<InputState>> table;
     return table;
 }
 
@@ -105,7 +105,7 @@ void readControllers(InputState &s) {
 
 } // namespace
 
-void bindInput(vm::Machine &m, InputState *state) {
+void bindInput(vm::Machine &m, const std::shared_ptr<InputState> &state) {
     if (state)
         bindings()[&m] = state;
     else
@@ -114,7 +114,10 @@ void bindInput(vm::Machine &m, InputState *state) {
 
 InputState *inputOf(const vm::Machine &m) {
     auto it = bindings().find(&m);
-    return it == bindings().end() ? nullptr : it->second;
+    if (it == bindings().end())
+        return nullptr;
+    // The host's hooks own the state; the pointer stays valid while they do.
+    return it->second.lock().get();
 }
 
 platform::Controllers *controllersOf(const InputState &s) {

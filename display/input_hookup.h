@@ -20,7 +20,7 @@ inline void attachInput(host::Host &h) {
     state->pumpMessages = [&h] { h.pumpThrottled(); };
     state->anyClick = [&h] { return h.anyClick(); };
     state->framedWindow = [&h] { return h.framedWindow(); };
-    bindInput(machine, state.get());
+    bindInput(machine, state);
     machine.runStartHooks.push_back([](vm::Machine &m) {
         if (InputState *s = inputOf(m))
             resetInputForRun(*s);

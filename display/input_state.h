@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -73,7 +74,9 @@ struct InputState {
     int waitKeyState = 0, waitMouseState = 0;
 };
 
-void bindInput(vm::Machine &m, InputState *state); // nullptr unbinds
+// The binding does not keep the state alive: once the host that owns it is gone, inputOf() gives
+// nullptr even when a new machine takes the old one's place.
+void bindInput(vm::Machine &m, const std::shared_ptr<InputState> &state); // nullptr unbinds
 InputState *inputOf(const vm::Machine &m);
 
 // Creating input at start-up: takes the first attached joystick. False when there is no platform.
