@@ -311,6 +311,41 @@ TEST_F(InputProgram, ForceEffectsReachTheDeviceWithTheirParameters) {
     EXPECT_EQ(std::vector<std::string>(played.begin(), played.begin() + expected.size()), expected);
 }
 
+TEST_F(InputProgram, ControlDeviceUnpluggedAndBackKeepsItsForceFeedback) {
+    // While the wheel is away its effects do nothing (no error); plugged in again, it is taken back
+    // by its name and its effects are made anew on their next use.
+    const std::string script = "frame 0 joystick 1 attach-ff Wheel\nframe 0 joystick 1 axis x 32767\n"
+                               "frame 6 joystick 1 detach\n"
+                               "frame 10 joystick 1 attach-ff Wheel\nframe 10 joystick 1 axis x 16384\n";
+    Outcome out = runProgram(lines({
+                                 "manual refresh",
+                                 "set control device \"Wheel\"",
+                                 "force up 50",
+                                 "print control device x()",
+                                 "repeat : refresh : until control device x() = 0",
+                                 "force up 40",
+                                 "print control device name$(); \" \"; control device x()",
+                                 "repeat : refresh : until control device x() <> 0",
+                                 "force up 60",
+                                 "print control device x()",
+                             }),
+                             script);
+    ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
+    EXPECT_EQ(out.console, "1000\nWheel 0\n500\n");
+    std::vector<std::string> played;
+    for (const auto &line : out.effects)
+        if (line.rfind("create", 0) != 0 || !played.empty())
+            if (line != "autocentre off")
+                played.push_back(line);
+    const std::vector<std::string> expected = {
+        "change 0 constant direction 18000 magnitude 5000 duration 100000",
+        "start 0",
+        "create 0 constant direction 18000 magnitude 6000 duration 100000",
+        "start 0",
+    };
+    EXPECT_EQ(played, expected);
+}
+
 TEST_F(InputProgram, InputScriptMistakesStopTheRunWithTheLine) {
     struct Case {
         const char *script;
