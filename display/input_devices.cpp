@@ -132,9 +132,7 @@ bool createInput(InputState &s, vm::Machine &m) {
     s.controlName.clear();
     s.forceReady = false;
     std::fill(std::begin(s.effects), std::end(s.effects), -1);
-    s.lastPointerX = s.platform->mouseX();
-    s.lastPointerY = s.platform->mouseY();
-    s.lastWheel = s.platform->mouseWheelTotal();
+    s.acquired = false;
     // A full-screen display draws its own pointer; a framed window shows the system cursor.
     s.pointerSpritesEnabled = s.framedWindow && !s.framedWindow();
     readControllers(s);
@@ -145,15 +143,16 @@ void pollInput(InputState &s, vm::Machine &m) {
     if (!s.platform)
         return;
     if (!m.windowActive) {
-        s.lastWheel = INT32_MIN; // marks the devices as let go: the next read starts afresh
+        s.acquired = false;
         return;
     }
     platform::Platform &p = *s.platform;
-    if (s.lastWheel == INT32_MIN) {
-        // Acquired again: what the pointer did while the window was away is not movement.
+    if (!s.acquired) {
+        // Acquired (again): what the pointer did before, or while the window was away, is not movement.
         s.lastPointerX = p.mouseX();
         s.lastPointerY = p.mouseY();
         s.lastWheel = p.mouseWheelTotal();
+        s.acquired = true;
     }
     for (int code = 0; code < platform::kKeyCount; ++code)
         s.keys[code] = p.keyDown(code) ? 0x80 : 0;
@@ -202,6 +201,7 @@ void resetInputForRun(InputState &s) {
     s.mouseZ = kInitialMouseZ;
     s.moveX = s.moveY = 0;
     s.waitKeyState = s.waitMouseState = 0;
+    s.acquired = false; // the program's mouse starts here, wherever the pointer is
     if (s.entryBuffer)
         s.entryBuffer->clear();
 }

@@ -58,8 +58,10 @@ struct InputState {
     int click = 0;                       // button bits 1, 2, 4, 8
     bool pointerSpritesEnabled = false;
 
-    // Where the platform's pointer and wheel were at the previous read (deltas are taken from them).
+    // Where the platform's pointer and wheel were at the previous read (deltas are taken from them);
+    // false while the window is away, so that the next read takes them afresh.
     int lastPointerX = 0, lastPointerY = 0, lastWheel = 0;
+    bool acquired = false;
 
     JoystickState joystick;
     int joystickId = -1; // the platform's id of the default joystick, -1 when none

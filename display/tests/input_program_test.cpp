@@ -150,9 +150,12 @@ TEST_F(InputProgram, FramedWindowMouseFollowsThePointerAndButtonMessages) {
 
 TEST_F(InputProgram, FullScreenMouseStaysOnTheScreenWhileTheDeviceMoves) {
     // The pointer starts at the screen's centre; movement far past the edges is counted in full
-    // but the position stops at the edge. Every button counts in the click bits.
+    // but the position stops at the edge. Every button counts in the click bits. Movement while
+    // another window has the focus is not the program's.
     const std::string script = "frame 4 mousemove 5000 -3000\nframe 4 mousedown 1\nframe 4 mousedown 3\n"
-                               "frame 8 mousemove 4990 -2995\nframe 8 mouseup 1\n";
+                               "frame 8 mousemove 4990 -2995\nframe 8 mouseup 1\n"
+                               "frame 12 focuslost\nframe 13 mousemove 100 100\nframe 15 focusgained\n"
+                               "frame 17 mousedown 2\n";
     Outcome out = runProgram(lines({
                                  "manual refresh",
                                  "repeat : refresh : until mouse click() > 0",
@@ -162,10 +165,12 @@ TEST_F(InputProgram, FullScreenMouseStaysOnTheScreenWhileTheDeviceMoves) {
                                  "print mouse x(); \" \"; mouse y(); \" \"; mouse move x(); \" \"; mouse move y()",
                                  "refresh",
                                  "print mouse move x(); \" \"; mouse move y()",
+                                 "repeat : refresh : until mouse click() = 2",
+                                 "print mouse x(); \" \"; mouse y()",
                              }),
                              script, true);
     ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
-    EXPECT_EQ(out.console, "639 0 4680 -3240 5\n629 5 -10 5\n0 0\n");
+    EXPECT_EQ(out.console, "639 0 4680 -3240 5\n629 5 -10 5\n0 0\n629 5\n");
 }
 
 TEST_F(InputProgram, JoystickQueriesAndUnplugging) {
