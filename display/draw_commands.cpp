@@ -87,18 +87,19 @@ void clear(vm::Machine& m) {
 void clearWithColour(vm::Machine& m) {
   Drawing* d = drawingFor(m, 1);
   if (!d) return;
-  d->queueItem(kSetBackground, false).x = operand(m, 0);
+  d->queueItem(kSetBackground).x = operand(m, 0);
   m.pc += 1;
   d->queueItem(kClear);
   resetPrintCursor(m);
   d->endSliceForDrawing(true);
 }
 
-// 227 foreground, background.
+// 227 foreground, background. Colour changes replay with the screen drawing around them on a flip
+// chain, so the second page draws each item in the colour it had on the first.
 void setInk(vm::Machine& m) {
   Drawing* d = drawingFor(m, 2);
   if (!d) return;
-  DrawItem& item = d->queueItem(kSetColours, false);
+  DrawItem& item = d->queueItem(kSetColours);
   item.x = operand(m, 0);
   item.y = operand(m, 1);
   m.pc += 2;

@@ -182,6 +182,22 @@ TEST_F(DrawingProgram, ScreenDrawingReachesBothPagesOfAFlipChain) {
   for (auto it = first; it != out.probes.end(); ++it) EXPECT_EQ(*it, 0xFFFFFFu) << "frame " << (it - out.probes.begin());
 }
 
+// The colours set between screen drawings replay with them, so the second page of a flip chain
+// shows every box in its own colour, like the first.
+TEST_F(DrawingProgram, BothPagesOfAFlipChainDrawInTheSameColours) {
+  dir.write("bin/SETUP.INI", "[SETTINGS]\r\nBLITFLIPMODE=0\r\n");
+  HookupOptions options;
+  options.adapters = {Adapter{"Test GPU", false, true, true, 64u << 20, 32u << 20, false, false}};
+  const Outcome out = runProgram(lines({"manual refresh", "ink rgb(255, 0, 0), 0", "box 0, 0, 9, 9",
+                                        "ink rgb(0, 0, 255), 0", "box 20, 0, 29, 9", "refresh : refresh : refresh",
+                                        "end"}),
+                                 200, options);
+  ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
+  ASSERT_GE(out.probes.size(), 3u);
+  for (size_t k = out.probes.size() - 2; k < out.probes.size(); ++k)
+    EXPECT_EQ(out.probes[k], 0xFF0000u) << "frame " << k;
+}
+
 // Golden frames: the last frame of each program against tests/golden/draw_<name>.png; run with
 // ZV_UPDATE_GOLDEN=1 to write them anew after a deliberate change.
 TEST_F(DrawingProgram, FramesMatchTheGoldenPictures) {
