@@ -10,7 +10,9 @@
 #include <map>
 #include <sstream>
 
+#include "builder/payload.h"
 #include "display/host_hookup.h"
+#include "display/image_codec.h"
 #include "host/tests/host_fixture.h"
 #include "platform/platform.h"
 
@@ -264,6 +266,53 @@ TEST_F(SpriteProgram, PastedImagesAndSpritesKeepOrLeaveOutBlack) {
   EXPECT_EQ(out.last(57, 12), 0xFFFF00u);
   EXPECT_EQ(out.last(77, 12), 0x000000u);
   EXPECT_EQ(out.last(2, 2), 0xFFFF00u) << "a hidden sprite is not drawn";
+}
+
+TEST_F(SpriteProgram, ANewDisplayEmptiesImagesAndSpritesKeepTheirSettings) {
+  const Outcome out = runProgram(kPictures + lines({
+      "sprite 1, 30, 40, 4 : scale sprite 1, 200 : mirror sprite 1",
+      "set display mode 320, 240, 16",
+      "print image exist(4); sprite exist(1); sprite x(1); sprite mirrored(1); \" \"; sprite width(1); sprite scale x(1)",
+      "cls rgb(0, 0, 255) : ink rgb(255, 255, 0), 0 : box 0, 0, 9, 19 : get image 4, 0, 0, 10, 20 : cls rgb(0, 0, 255)",
+      "refresh : refresh",
+      "print sprite width(1)",
+      "end",
+  }));
+  ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
+  EXPECT_EQ(out.console, "11301 0200\n20\n");
+}
+
+TEST_F(SpriteProgram, AStandaloneGameLoadsImagesFromItsPackedMedia) {
+  Surface blue(10, 10, 16);
+  blue.fillColour(0x0000FF);
+  ImageCodec codec;
+  const std::string picture = dir.file("start/made.bmp");
+  ASSERT_TRUE(codec.write(blue, picture)) << codec.lastError();
+  std::ifstream in(picture, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::remove(picture);
+
+  builder::PayloadWriter writer;
+  writer.addFile("_exefile.dat", compile(lines({"load image 1, \"gfx/blue.bmp\"", "sprite 1, 50, 50, 1",
+                                                "refresh : refresh", "end"})));
+  writer.addFile("Gfx\\Blue.BMP", bytes);
+  const std::string game = dir.file("bin/zorvane");
+  std::string why;
+  ASSERT_TRUE(writer.writeWithRuntime({'E', 'L', 'F'}, game, &why)) << why;
+
+  HookupOptions options;
+  options.want3d = false;
+  host::Host host(paths(), headless("", 50));
+  attachDisplay(host, options);
+  std::vector<uint32_t> lastFrame;
+  host.hooks().frameEnd.push_back([&](host::Host& h) { lastFrame = h.frameBuffer(); });
+  auto source = host::payloadSource(game);
+  ::testing::internal::CaptureStderr();
+  const host::RunResult r = host.run(*source);
+  ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(r.errorCode, 0) << r.message;
+  ASSERT_FALSE(lastFrame.empty());
+  EXPECT_EQ(lastFrame[55 * platform::kScreenWidth + 55], 0x0000FFu);
 }
 
 // Golden frames: tests/golden/sprite_frames.txt holds "name hash" lines of each program's last frame.
