@@ -1,7 +1,9 @@
 // Sprite commands: set-up and position, switches, scale and size, hot spot, mirror and flip,
 // delete, paste onto the current bitmap, hide and show, the queries and collision. Every command
 // has two codes that do the same. State changes at once; the frame steps show it.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "display/display_device.h"
 #include "display/display_families.h"
@@ -70,7 +72,10 @@ void runPasteSprite(Drawing& d, DrawItem& item) {
   const int32_t index = s->itemOf(item.number);
   if (index < 0) return;
   RenderItem& sprite = s->items.pool[index];
-  s->drawSprite(sprite, *target, item.x - sprite.offsetX, item.y - sprite.offsetY);
+  const auto topLeft = [](int position, int hotSpot) {
+    return int(std::clamp<int64_t>(int64_t(position) - hotSpot, -1000000000, 1000000000));
+  };
+  s->drawSprite(sprite, *target, topLeft(item.x, sprite.offsetX), topLeft(item.y, sprite.offsetY));
 }
 
 // ---- handlers ----------------------------------------------------------------------------------------

@@ -27,6 +27,11 @@ int scaled(int size, float scale) {
   return v > 1e9f ? 1000000000 : v < -1e9f ? -1000000000 : int(v);
 }
 
+// The top-left of a sprite, position minus hot spot, kept where sizes can still be added to it.
+int topLeft(int position, int hotSpot) {
+  return int(std::clamp<int64_t>(int64_t(position) - hotSpot, -1000000000, 1000000000));
+}
+
 }  // namespace
 
 SpriteScene::SpriteScene(vm::Machine& m, DisplayDevice& d, Drawing& dr)
@@ -160,21 +165,33 @@ struct OnScreen {
 };
 
 OnScreen placeOf(const RenderItem& r, const ImageSlot* p) {
-  const int left = r.x - r.offsetX, top = r.y - r.offsetY;
+  const int left = topLeft(r.x, r.offsetX), top = topLeft(r.y, r.offsetY);
   return OnScreen{p, &r, left, top, left + scaled(p->width, r.scaleX), top + scaled(p->height, r.scaleY)};
 }
 
-// The image pixel under a screen position inside the sprite's rectangle.
-uint32_t pixelUnder(const OnScreen& s, int x, int y) {
-  const ImageSlot& p = *s.image;
-  const int w = s.right - s.left, h = s.bottom - s.top;
-  int column = int(int64_t(x - s.left) * p.width / w);
-  int row = int(int64_t(y - s.top) * p.height / h);
-  if (s.item->mirrored) column = p.width - 1 - column;
-  if (s.item->flipped) row = p.height - 1 - row;
-  column = std::clamp(column, 0, p.width - 1);
-  row = std::clamp(row, 0, p.height - 1);
-  return p.surface->pixel(p.left + column, p.top + row);
+// A run of screen positions over which both sprites show the same image column (or row).
+struct Span {
+  int a, b;  // the image column (row) of each sprite
+};
+
+// The image index under screen position p of a sprite starting at `start` that shows `image`
+// pixels over `onScreen` pixels: trunc((p - start) x image / onScreen).
+int64_t indexAt(int64_t p, int64_t start, int64_t image, int64_t onScreen) { return (p - start) * image / onScreen; }
+// The first screen position whose index is above `index`.
+int64_t nextPosition(int64_t index, int64_t start, int64_t image, int64_t onScreen) {
+  return start + ((index + 1) * onScreen + image - 1) / image;
+}
+
+// The distinct pairs of image indexes over [from, to): at most image A + image B entries however
+// large the sprites are scaled, so the pixel test reads each pair of pixels once.
+void spansOver(int from, int to, int startA, int imageA, int screenA, bool reverseA, int startB, int imageB, int screenB,
+               bool reverseB, std::vector<Span>& out) {
+  out.clear();
+  for (int64_t p = from; p < to;) {
+    const int64_t ia = indexAt(p, startA, imageA, screenA), ib = indexAt(p, startB, imageB, screenB);
+    out.push_back(Span{int(reverseA ? imageA - 1 - ia : ia), int(reverseB ? imageB - 1 - ib : ib)});
+    p = std::min(nextPosition(ia, startA, imageA, screenA), nextPosition(ib, startB, imageB, screenB));
+  }
 }
 
 }  // namespace
@@ -191,11 +208,20 @@ bool SpriteScene::collide(int32_t a, int32_t b) {
   if (!(B.right >= A.left && B.bottom >= A.top && B.left < A.right && B.top < A.bottom)) return false;
   const int left = std::max(A.left, B.left), right = std::min(A.right, B.right);
   const int top = std::max(A.top, B.top), bottom = std::min(A.bottom, B.bottom);
+  if (left >= right || top >= bottom) return false;
+  thread_local std::vector<Span> columns, rows;
+  spansOver(left, right, A.left, pa->width, A.right - A.left, ra.mirrored != 0, B.left, pb->width, B.right - B.left,
+            rb.mirrored != 0, columns);
+  spansOver(top, bottom, A.top, pa->height, A.bottom - A.top, ra.flipped != 0, B.top, pb->height, B.bottom - B.top,
+            rb.flipped != 0, rows);
   // Two sprites touch where both show a pixel that is not their transparent colour.
-  const uint32_t keyA = pa->surface->colourKey.value_or(0), keyB = pb->surface->colourKey.value_or(0);
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x)
-      if (pixelUnder(A, x, y) != keyA && pixelUnder(B, x, y) != keyB) return true;
+  const Surface& sa = *pa->surface;
+  const Surface& sb = *pb->surface;
+  const uint32_t keyA = sa.colourKey.value_or(0), keyB = sb.colourKey.value_or(0);
+  for (const Span& row : rows)
+    for (const Span& column : columns)
+      if (sa.pixel(pa->left + column.a, pa->top + row.a) != keyA && sb.pixel(pb->left + column.b, pb->top + row.b) != keyB)
+        return true;
   return false;
 }
 
@@ -286,7 +312,7 @@ void SpriteScene::drawSprites() {
     for (int32_t i = items.pool.head(); i >= 0; i = items.pool[i].next) {
       RenderItem& r = items.pool[i];
       if (r.layer != layer || !r.visible || r.is3dObject || !r.exists) continue;
-      drawSprite(r, screen, r.x - r.offsetX, r.y - r.offsetY);
+      drawSprite(r, screen, topLeft(r.x, r.offsetX), topLeft(r.y, r.offsetY));
     }
 }
 

@@ -179,6 +179,8 @@ TEST_F(SpriteProgram, CollisionIsPixelExactWithTransparentPixelsLeftOut) {
       {"sprite 1, 100, 100, 1 : offset sprite 1, 10, 10 : sprite 2, 91, 91, 1", 1},  // hot spot moves the box
       {"sprite 1, 100, 100, 1 : sprite 2, 105, 105, 77", 0},  // no image
       {"sprite 1, 100, 100, 1 : sprite 2, 105, 105, 1 : hide sprite 2", 1},  // hidden sprites still collide
+      // Scaled 2500 times and covering each other only where one of them is transparent.
+      {"sprite 1, 0, 0, 3 : scale sprite 1, 250000 : sprite 2, 0, 0, 3 : scale sprite 2, 250000 : mirror sprite 2", 0},
   };
   std::string program = kPictures;
   for (const auto& c : cases) {
