@@ -34,7 +34,9 @@ class GlDevice {
 // The process's GL device: made on first use and kept for the process, because making a context
 // costs 100 ms or more on the software rasteriser. Returns nullptr, with the reason in `error`,
 // when no context can be had (the display then runs 2D only). `preferOffscreen` picks SDL's
-// offscreen driver when SDL's video is not started yet (headless runs).
+// offscreen driver when SDL's video is not started yet (headless runs); such a device is described
+// by what the last context on the same GL set-up reported, when that is remembered
+// (platform/sdl/gl_info_cache.h), and makes no context of its own.
 std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &error);
 
 // A display mode of the real display.

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/sdl/gl_info_cache.h"
+
 namespace platform {
 namespace {
 
@@ -32,6 +34,11 @@ using GetErrorFn = GLenum (*)();
 
 class SdlGlDevice final : public GlDevice {
   public:
+    // A device described by what an earlier run's context reported: no context is made, because
+    // nothing has drawn through one yet (see clearDepth).
+    explicit SdlGlDevice(GlDeviceInfo remembered) : info_(std::move(remembered)) {}
+    SdlGlDevice() = default;
+
     bool open(bool preferOffscreen, std::string &error) {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (!SDL_WasInit(SDL_INIT_VIDEO) && preferOffscreen)
@@ -96,7 +103,11 @@ class SdlGlDevice final : public GlDevice {
 
     const GlDeviceInfo &info() const override { return info_; }
 
+    // A device known only from its remembered description has no context yet, hence no depth
+    // buffer to clear: nothing reads depth from a context nobody has drawn into.
     void clearDepth() override {
+        if (!context_)
+            return;
         SDL_GL_MakeCurrent(window_, context_);
         clearDepth_(1.0);
         clear_(GL_DEPTH_BUFFER_BIT);
@@ -122,11 +133,26 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &err
     std::lock_guard<std::mutex> guard(lock);
     if (!tried) {
         tried = true;
-        auto *made = new SdlGlDevice();
-        if (made->open(preferOffscreen, failure))
-            device = std::shared_ptr<GlDevice>(made, [](GlDevice *) {});
-        else
-            delete made;
+        // A headless run asks the offscreen driver, whose renderer only changes with the machine's
+        // GL set-up: what the last context on the same set-up reported answers the queries
+        // without the 100 ms or more a new context costs. Windowed runs always make the context.
+        const bool remembered = preferOffscreen && !SDL_WasInit(SDL_INIT_VIDEO);
+        std::string fingerprint;
+        if (remembered) {
+            fingerprint = glFingerprint();
+            if (auto info = readGlInfo(glInfoCachePath(), fingerprint))
+                device = std::make_shared<SdlGlDevice>(std::move(*info));
+        }
+        if (!device) {
+            auto *made = new SdlGlDevice();
+            if (made->open(preferOffscreen, failure)) {
+                device = std::shared_ptr<GlDevice>(made, [](GlDevice *) {});
+                if (remembered)
+                    writeGlInfo(glInfoCachePath(), fingerprint, made->info());
+            } else {
+                delete made;
+            }
+        }
     }
     if (!device)
         error = failure;

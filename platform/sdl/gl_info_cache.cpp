@@ -1,0 +1,189 @@
+#include "platform/sdl/gl_info_cache.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "platform/files.h"
+
+extern char **environ;
+
+namespace platform {
+namespace {
+
+constexpr const char *kHeader = "zorvane gl-device 1";
+
+// Variables the GL loaders (glvnd, Mesa, the vendors' drivers), the dynamic linker and SDL read
+// when a context is made: any of them can pick another renderer.
+constexpr const char *kVariablePrefixes[] = {"LIBGL_", "MESA_", "GALLIUM_", "__GL", "__EGL", "EGL_",  "SDL_",
+                                             "LP_",    "GBM_",  "DRI_",     "NV_",  "LD_",   "DRIRC"};
+constexpr const char *kVariables[] = {"DISPLAY", "WAYLAND_DISPLAY"};
+
+// Library folders and the files in them that make up the GL stack. A package update replaces
+// these files (new inode and time) and runs ldconfig (a new /etc/ld.so.cache).
+constexpr const char *kLibraryFolders[] = {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib64",
+                                           "/usr/lib", "/usr/local/lib"};
+constexpr const char *kLibraryFiles[] = {"libGL.so.1",        "libEGL.so.1",      "libGLX.so.0",
+                                         "libGLdispatch.so.0", "libEGL_mesa.so.0", "libGLX_mesa.so.0",
+                                         "libEGL_nvidia.so.0", "libGLX_nvidia.so.0", "libSDL2-2.0.so.0",
+                                         "libgbm.so.1",        "dri",              "gbm"};
+constexpr const char *kOtherPaths[] = {"/etc/ld.so.cache",           "/usr/share/glvnd/egl_vendor.d",
+                                       "/etc/glvnd/egl_vendor.d",    "/usr/share/drirc.d",
+                                       "/etc/drirc",                 "/dev/dri",
+                                       "/proc/driver/nvidia/version", "/sys/class/drm"};
+
+void addPath(std::string &out, const std::string &path) {
+    struct stat st {};
+    out += path;
+    if (::stat(path.c_str(), &st) != 0) {
+        out += "=absent;";
+        return;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "=%llu,%llu,%lld,%lld.%09ld;", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size),
+                  static_cast<long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec));
+    out += text;
+}
+
+// FNV-1a, 64 bits: the file keeps the fingerprint's hash, not the variables' values.
+uint64_t hashOf(const std::string &text) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string hexHash(const std::string &fingerprint) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hashOf(fingerprint)));
+    return text;
+}
+
+// Texts are kept one per line: a line break inside one would start a new field.
+std::string oneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
+bool parseNumber(const std::string &text, uint64_t &value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+bool parseFlag(const std::string &text, bool &value) {
+    if (text != "0" && text != "1")
+        return false;
+    value = text == "1";
+    return true;
+}
+
+} // namespace
+
+std::string glFingerprint() {
+    std::vector<std::string> variables;
+    for (char **e = environ; e && *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool wanted = std::find(std::begin(kVariables), std::end(kVariables), name) != std::end(kVariables);
+        for (const char *prefix : kVariablePrefixes)
+            wanted = wanted || name.rfind(prefix, 0) == 0;
+        if (wanted)
+            variables.push_back(entry);
+    }
+    std::sort(variables.begin(), variables.end());
+    std::string out;
+    for (const auto &v : variables)
+        out += v + '\0';
+    for (const char *folder : kLibraryFolders)
+        for (const char *file : kLibraryFiles)
+            addPath(out, std::string(folder) + "/" + file);
+    for (const char *path : kOtherPaths)
+        addPath(out, path);
+    if (const char *home = std::getenv("HOME"))
+        addPath(out, std::string(home) + "/.drirc");
+    return out;
+}
+
+std::string glInfoCachePath() {
+    const char *xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && *xdg == '/')
+        return std::string(xdg) + "/zorvane/gl-device";
+    const char *home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.cache/zorvane/gl-device";
+}
+
+std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::string &fingerprint) {
+    std::string contents;
+    if (!readFile(path, contents) || contents.size() > 64 * 1024)
+        return std::nullopt;
+    std::istringstream in(contents);
+    std::string line;
+    if (!std::getline(in, line) || line != kHeader)
+        return std::nullopt;
+    std::map<std::string, std::string> fields;
+    while (std::getline(in, line)) {
+        const size_t space = line.find(' ');
+        if (space == std::string::npos)
+            fields[line] = "";
+        else
+            fields[line.substr(0, space)] = line.substr(space + 1);
+    }
+    auto field = [&](const char *name) -> const std::string * {
+        auto it = fields.find(name);
+        return it == fields.end() ? nullptr : &it->second;
+    };
+    const std::string *stored = field("fingerprint");
+    if (!stored || *stored != hexHash(fingerprint))
+        return std::nullopt;
+    GlDeviceInfo info;
+    const std::string *renderer = field("renderer"), *vendor = field("vendor"), *version = field("version");
+    if (!renderer || !vendor || !version)
+        return std::nullopt;
+    info.renderer = *renderer;
+    info.vendor = *vendor;
+    info.version = *version;
+    const std::string *software = field("software"), *texture = field("texture-memory"),
+                      *offscreen = field("offscreen-memory"), *anisotropic = field("anisotropic"),
+                      *compressed = field("compressed"), *mirrored = field("mirrored");
+    if (!software || !texture || !offscreen || !anisotropic || !compressed || !mirrored)
+        return std::nullopt;
+    if (!parseFlag(*software, info.software) || !parseNumber(*texture, info.textureMemory) ||
+        !parseNumber(*offscreen, info.offscreenMemory) || !parseFlag(*anisotropic, info.anisotropicFiltering) ||
+        !parseFlag(*compressed, info.compressedTextures) || !parseFlag(*mirrored, info.mirroredRepeat))
+        return std::nullopt;
+    return info;
+}
+
+bool writeGlInfo(const std::string &path, const std::string &fingerprint, const GlDeviceInfo &info) {
+    std::ostringstream out;
+    out << kHeader << '\n'
+        << "fingerprint " << hexHash(fingerprint) << '\n'
+        << "renderer " << oneLine(info.renderer) << '\n'
+        << "vendor " << oneLine(info.vendor) << '\n'
+        << "version " << oneLine(info.version) << '\n'
+        << "software " << (info.software ? 1 : 0) << '\n'
+        << "texture-memory " << info.textureMemory << '\n'
+        << "offscreen-memory " << info.offscreenMemory << '\n'
+        << "anisotropic " << (info.anisotropicFiltering ? 1 : 0) << '\n'
+        << "compressed " << (info.compressedTextures ? 1 : 0) << '\n'
+        << "mirrored " << (info.mirroredRepeat ? 1 : 0) << '\n';
+    if (!makeFolders(folderOf(path)))
+        return false;
+    return writeFileAtomically(path, out.str());
+}
+
+} // namespace platform
