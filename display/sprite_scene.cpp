@@ -66,13 +66,19 @@ int32_t SpriteScene::setUpSprite(int number) {
   }
   RenderItem& s = items.pool[index];
   if (!s.exists) {
+    if (s.deletionCountdown > 0) {
+      // Set up again while its deletion was pending: the record stays, with what it saved (so
+      // the old place is still cleaned up) but nothing else of the deleted sprite.
+      s.mirrored = s.flipped = s.offsetX = s.offsetY = s.lastHit = 0;
+      s.x = s.y = 0;
+    }
     s.image = -1;
     s.backgroundSave = 1;
     s.scaleX = s.scaleY = 1.0f;
     s.transparency = 1;
     s.visible = 1;
     s.exists = 1;
-    s.deletionCountdown = 0;  // set up again while its deletion was pending: it stays
+    s.deletionCountdown = 0;
   }
   return index;
 }

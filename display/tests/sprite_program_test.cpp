@@ -138,6 +138,9 @@ TEST_F(SpriteProgram, QueriesFollowTheSpriteCommands) {
       "rotate image 4, 360 : refresh : print sprite width(1); \" \"; sprite height(1)",
       "delete image 4 : print image exist(4); sprite width(1)",
       "delete sprite 2 : print sprite exist(2)",
+      "offset sprite 1, 5, 5 : delete sprite 1 : sprite 1, 7, 8, 5",
+      "print sprite exist(1); sprite mirrored(1); sprite offset x(1); sprite x(1); sprite width(1)",
+      "refresh : refresh : refresh : print sprite exist(1)",
       "end",
   }));
   ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
@@ -154,7 +157,9 @@ TEST_F(SpriteProgram, QueriesFollowTheSpriteCommands) {
             "10 20\n"
             "10 20\n"
             "00\n"
-            "0\n");
+            "0\n"
+            "10078\n"
+            "1\n");
 }
 
 // Collision cases: sprite 1 and sprite 2 placed, then collision(1, 2) and collision(1, any).
