@@ -459,6 +459,12 @@ bool Compiler::compileFor(const std::vector<std::string>& words) {
     size_t equals = text.find('=');
     if (equals == std::string::npos) return false;
     std::string variable = trimmed(text.substr(0, equals));
+    // The loop instruction counts in the integer variable itself. A real variable or an array
+    // element would be converted into a temporary first, so the loop would count the temporary
+    // and never end: refuse them here instead.
+    bool plainInteger = !variable.empty();
+    for (char c : variable) plainInteger = plainInteger && isIdentifierChar(c) && c != '$' && c != '#';
+    if (!plainInteger) return fail(57);
     std::string after = text.substr(equals + 1);
     size_t to = after.find(" to ");
     if (to == std::string::npos) return false;
