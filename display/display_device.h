@@ -234,6 +234,19 @@ class DisplayDevice {
     std::array<std::array<uint16_t, 256>, 3> gamma_{};
     WindowLayout layout_;
     std::array<std::vector<std::function<void()>>, size_t(FrameStep::Count)> steps_;
+
+    // What the last composeFrame wrote and from what: a frame whose inputs are all unchanged
+    // leaves the output as it is (a headless run composes a frame every slice of a few ms).
+    struct ComposedFrame {
+        const uint32_t *out = nullptr;
+        int outWidth = 0, outHeight = 0;
+        int width = 0, height = 0, pitch = 0;
+        PixelLayout layout;
+        bool centred = false;
+        std::array<std::array<uint16_t, 256>, 3> gamma{};
+        std::vector<uint8_t> pixels;
+    };
+    mutable ComposedFrame composed_;
 };
 
 // True once any display object was made in this process (it stays true).

@@ -1,6 +1,7 @@
 // The display's part of the frame cycle: the pre-frame and post-frame steps, presentation (flip
 // chain or copy), the frame rate, clearing, gamma and the loss of the display.
 #include <algorithm>
+#include <atomic>
 
 #include "display/display_device.h"
 #include "platform/gl_device.h"
@@ -97,9 +98,35 @@ void DisplayDevice::present() {
     }
 }
 
+namespace {
+// The device that composed into an output last: another device composing into the same output in
+// between means the output no longer holds this device's frame.
+std::atomic<const DisplayDevice *> lastComposer{nullptr};
+} // namespace
+
 void DisplayDevice::composeFrame(uint32_t *out, int outWidth, int outHeight) const {
-    std::fill(out, out + size_t(outWidth) * size_t(outHeight), 0u);
     const Surface &src = *primary_;
+    const bool centred = !exclusive && !layout_.windowMode && src.width <= outWidth && src.height <= outHeight;
+    ComposedFrame &last = composed_;
+    const bool unchanged = lastComposer.load() == this && last.out == out && last.outWidth == outWidth &&
+                           last.outHeight == outHeight && last.width == src.width && last.height == src.height &&
+                           last.pitch == src.pitch && last.layout == src.layout && last.centred == centred &&
+                           last.gamma == gamma_ && last.pixels == src.pixels;
+    if (unchanged)
+        return;
+    lastComposer.store(this);
+    last.out = out;
+    last.outWidth = outWidth;
+    last.outHeight = outHeight;
+    last.width = src.width;
+    last.height = src.height;
+    last.pitch = src.pitch;
+    last.layout = src.layout;
+    last.centred = centred;
+    last.gamma = gamma_;
+    last.pixels = src.pixels;
+
+    std::fill(out, out + size_t(outWidth) * size_t(outHeight), 0u);
     if (src.empty() || outWidth <= 0 || outHeight <= 0)
         return;
     // Channel tables: packed channel value -> 8-bit value with the gamma ramp applied.
@@ -117,7 +144,6 @@ void DisplayDevice::composeFrame(uint32_t *out, int outWidth, int outHeight) con
     // Placement: a picture that fits a screen-sized window is centred at its own size; otherwise it
     // is scaled to fit with its aspect kept.
     int w = src.width, h = src.height;
-    const bool centred = !exclusive && !layout_.windowMode && w <= outWidth && h <= outHeight;
     if (!centred) {
         if (int64_t(w) * outHeight > int64_t(h) * outWidth) {
             h = int(int64_t(h) * outWidth / w);

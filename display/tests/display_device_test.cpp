@@ -320,6 +320,42 @@ TEST(Presentation, WindowModeCentresThePictureWithBlackBorders) {
     EXPECT_EQ(frame[240 * 640 + 620], 0u);
 }
 
+TEST(Presentation, ComposedFrameFollowsEveryChangeOfItsInputs) {
+    // Composing again with unchanged inputs keeps the output: what changes must still show.
+    Fixture f({hardwareCard("GPU", false)});
+    Fixture other({hardwareCard("GPU", false)});
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    ASSERT_EQ(other.device->createAtStartUp(), 0);
+    std::vector<uint32_t> frame(640 * 480, 0x123456);
+    f.device->backBuffer().fillColour(0xFFFFFF);
+    f.device->present();
+    f.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_EQ(frame[0], 0xFFFFFFu);
+    f.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_EQ(frame[0], 0xFFFFFFu);
+
+    f.device->backBuffer().setColour(10, 10, 0xFF0000);
+    f.device->present();
+    f.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_EQ(frame[10 * 640 + 10], 0xFF0000u) << "a changed pixel";
+
+    f.device->setGamma(128, 128, 128);
+    f.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_NE(frame[0], 0xFFFFFFu) << "a changed gamma ramp";
+    const uint32_t dimmed = frame[0];
+
+    other.device->backBuffer().fillColour(0x0000FF);
+    other.device->present();
+    other.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_EQ(frame[0], 0x0000FFu);
+    f.device->composeFrame(frame.data(), 640, 480);
+    EXPECT_EQ(frame[0], dimmed) << "another device composed into the same output in between";
+
+    std::vector<uint32_t> elsewhere(640 * 480, 0x123456);
+    f.device->composeFrame(elsewhere.data(), 640, 480);
+    EXPECT_EQ(elsewhere[0], dimmed) << "another output";
+}
+
 } // namespace
 } // namespace display
 
