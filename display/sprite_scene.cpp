@@ -220,13 +220,14 @@ bool SpriteScene::collide(int32_t a, int32_t b) {
             rb.mirrored != 0, columns);
   spansOver(top, bottom, A.top, pa->height, A.bottom - A.top, ra.flipped != 0, B.top, pb->height, B.bottom - B.top,
             rb.flipped != 0, rows);
-  // Two sprites touch where both show a pixel that is not their transparent colour.
+  // Two sprites touch where their pixel values have a bit in common: transparent black never
+  // collides, and neither do colours without a common bit (red and blue in 16 bit). Programs rely
+  // on this to let sprites of different colours pass each other.
   const Surface& sa = *pa->surface;
   const Surface& sb = *pb->surface;
-  const uint32_t keyA = sa.colourKey.value_or(0), keyB = sb.colourKey.value_or(0);
   for (const Span& row : rows)
     for (const Span& column : columns)
-      if (sa.pixel(pa->left + column.a, pa->top + row.a) != keyA && sb.pixel(pb->left + column.b, pb->top + row.b) != keyB)
+      if ((sa.pixel(pa->left + column.a, pa->top + row.a) & sb.pixel(pb->left + column.b, pb->top + row.b)) != 0)
         return true;
   return false;
 }

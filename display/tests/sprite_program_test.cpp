@@ -174,7 +174,8 @@ TEST_F(SpriteProgram, CollisionIsPixelExactWithTransparentPixelsLeftOut) {
       {"sprite 1, 100, 100, 1 : sprite 2, 90, 90, 1", 0},     // touching at the top-left corner
       {"sprite 1, 100, 100, 1 : sprite 2, 109, 109, 1", 1},   // one pixel in common
       {"sprite 1, 100, 100, 1 : sprite 2, 200, 200, 1", 0},   // apart
-      {"sprite 1, 100, 100, 1 : sprite 2, 105, 105, 2", 1},   // red over blue: both pixels shown
+      {"sprite 1, 100, 100, 1 : sprite 2, 105, 105, 2", 0},   // red over blue: no bit in common
+      {"sprite 1, 100, 100, 2 : sprite 2, 105, 105, 2", 1},   // blue over blue
       {"sprite 1, 100, 100, 3 : sprite 2, 106, 100, 1", 0},   // only the transparent half is covered
       {"sprite 1, 100, 100, 3 : sprite 2, 104, 100, 1", 1},   // the last red column is covered
       {"sprite 1, 100, 100, 3 : mirror sprite 1 : sprite 2, 106, 100, 1", 1},  // mirrored: red on the right
