@@ -2,10 +2,9 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <mutex>
 
 namespace display {
@@ -121,7 +120,8 @@ FontFile installedDefaultFace(bool bold, bool italic) {
                             : (italic ? "DejaVuSans-Oblique.ttf" : "DejaVuSans.ttf");
     for (const char* folder : kDefaultFamilyFolders) {
         std::string path = std::string(folder) + "/" + file;
-        if (::access(path.c_str(), R_OK) == 0)
+        std::error_code error;
+        if (std::filesystem::is_regular_file(path, error))
             return FontFile{std::move(path), 0, kDefaultFontFamily, bold, italic};
     }
     return {};
