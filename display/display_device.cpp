@@ -164,6 +164,7 @@ bool DisplayDevice::createDisplayObject(bool forcePrimary) {
     primary_->reset(0, 0, 16);
     back_->reset(0, 0, 16);
     depth_.clear();
+    depthClear_ = true;
     adapterInUse = 0;
     cardName = kPrimaryDriver;
     if (adapters_.empty()) {
@@ -226,6 +227,7 @@ bool DisplayDevice::createSurfaces() {
         primary_->reset(screenWidth, screenHeight, bitsPerPixel);
         back_->reset(screenWidth, screenHeight, bitsPerPixel);
         depth_.assign(size_t(screenWidth) * size_t(screenHeight), 1.0f);
+        depthClear_ = true;
     } catch (const std::bad_alloc &) {
         releaseSurfaces();
         recordEngineError(systemMemory ? "Failed to create a BackBuffer in system memory"
@@ -310,6 +312,7 @@ void DisplayDevice::releaseSurfaces() {
     primary_->reset(0, 0, back_->bitsPerPixel());
     back_->reset(0, 0, back_->bitsPerPixel());
     depth_.clear();
+    depthClear_ = true;
     gammaSupported = false;
 }
 

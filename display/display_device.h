@@ -168,6 +168,11 @@ class DisplayDevice {
     const Surface &backBuffer() const { return *back_; }
     const Surface &primarySurface() const { return *primary_; }
     const std::vector<float> &depthBuffer() const { return depth_; }
+    // The depth buffer to draw into: the next clear then fills it again.
+    std::vector<float> &depthBufferToDraw() {
+        depthClear_ = false;
+        return depth_;
+    }
     PixelLayout pixelLayout() const { return back_->layout; }
     const DeviceCaps &caps() const { return caps_; }
 
@@ -230,6 +235,7 @@ class DisplayDevice {
     std::unique_ptr<Surface> primary_;
     std::unique_ptr<Surface> back_;
     std::vector<float> depth_;
+    bool depthClear_ = false; // every depth value is 1.0: clearing has nothing to do
     DeviceCaps caps_;
     std::array<std::array<uint16_t, 256>, 3> gamma_{};
     WindowLayout layout_;

@@ -174,7 +174,10 @@ void DisplayDevice::clearBackBuffer() {
 }
 
 void DisplayDevice::clearDepthBuffer() {
-    std::fill(depth_.begin(), depth_.end(), 1.0f);
+    // The frame cycle clears every frame, most often a buffer nothing has drawn into since.
+    if (!depthClear_)
+        std::fill(depth_.begin(), depth_.end(), 1.0f);
+    depthClear_ = true;
     if (gl_ && kind != DeviceKind::None)
         gl_->clearDepth();
 }

@@ -356,6 +356,20 @@ TEST(Presentation, ComposedFrameFollowsEveryChangeOfItsInputs) {
     EXPECT_EQ(elsewhere[0], dimmed) << "another output";
 }
 
+TEST(Presentation, ClearingTheDepthBufferUndoesWhatWasDrawnIntoIt) {
+    Fixture f({hardwareCard("GPU", false)});
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    f.device->clearDepthBuffer();
+    f.device->depthBufferToDraw()[7] = 0.25f;
+    f.device->clearDepthBuffer();
+    EXPECT_EQ(f.device->depthBuffer()[7], 1.0f);
+    f.device->clearDepthBuffer();
+    EXPECT_EQ(f.device->depthBuffer()[7], 1.0f);
+    f.device->depthBufferToDraw()[7] = 0.5f;
+    f.device->preFrame(*f.machine);
+    EXPECT_EQ(f.device->depthBuffer()[7], 1.0f) << "the frame cycle clears it";
+}
+
 } // namespace
 } // namespace display
 
