@@ -140,6 +140,8 @@ public:
     const std::vector<UserFunction>& functions() const { return functions_; }
 
 private:
+    // True for an operand that read or input may store into: a variable or a just-read array element.
+    bool isStorageTarget(const Operand& operand) const;
     friend struct CompilerTestAccess;
 
     // --- errors

@@ -351,6 +351,30 @@ bool Compiler::compileNotACommand(std::string_view text) {
     return fail(29);
 }
 
+namespace {
+
+// read and input write their value into the cell they are given.
+bool storesIntoParameter(const VocabularyEntry& entry) { return entry.name == "read" || entry.name == "input"; }
+
+}  // namespace
+
+// A value can be stored into a variable, or into an array element through the temporary that the
+// element read just before filled. Anything else would overwrite a shared constant, or write through
+// whatever element the temporary read last.
+bool Compiler::isStorageTarget(const Operand& operand) const {
+    if (typeOnly_ || (operand.index >= 13000 && operand.index < 19000)) return true;
+    if (operand.index < 10000 || operand.index >= 13000) return false;
+    for (int32_t indices = 1; indices <= 5; ++indices) {
+        size_t length = 3 + static_cast<size_t>(indices);
+        if (code_.size() < length) break;
+        size_t start = code_.size() - length;
+        int32_t command = code_[start];
+        bool elementRead = command == 660 + indices || command == 665 + indices || command == 670 + indices;
+        if (elementRead && code_[start + 1] == operand.index) return true;
+    }
+    return false;
+}
+
 bool Compiler::compileCommand(int entry, std::string parameterText) {
     while (!parameterText.empty() && static_cast<unsigned char>(parameterText.back()) <= 32) parameterText.pop_back();
     std::vector<std::string> parameters;
@@ -378,6 +402,7 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
                 continue;
             }
             Operand argument = compileExpression(std::move(parameter));
+            if (storesIntoParameter(matched) && argument.type != 'x' && !isStorageTarget(argument)) return fail(58);
             if (argument.type == 'l' || argument.type == 'f') {
                 std::string wanted = types + argument.type;
                 bool fits = false;
