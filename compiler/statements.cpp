@@ -403,6 +403,10 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
             }
             Operand argument = compileExpression(std::move(parameter));
             if (storesIntoParameter(matched) && argument.type != 'x' && !isStorageTarget(argument)) return fail(58);
+            // An assignment stores into a variable; `5=3` would change every later 5 of the program.
+            if (k == 0 && matched.name == "=" && argument.type != 'x' && !typeOnly_ &&
+                (argument.index < 13000 || argument.index >= 19000))
+                return fail(29);
             if (argument.type == 'l' || argument.type == 'f') {
                 std::string wanted = types + argument.type;
                 bool fits = false;
