@@ -10,6 +10,7 @@
 #include "display/display_device.h"
 #include "display/display_families.h"
 #include "display/drawing.h"
+#include "display/pointer_sprites.h"
 #include "display/sprite_scene.h"
 #include "display/text_engine.h"
 #include "builder/payload.h"
@@ -94,6 +95,8 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         // Images and sprites; files they open are looked up in a standalone game's media first.
         attachSprites(m, **device, [&h](const std::string &name) { return mediaPath(h, name); },
                       h.settings().blitOverdrawFactor());
+        // The engine-drawn mouse pointer of a full-screen display, above every program sprite.
+        attachPointer(m, **device);
         // Drawing 3D after 2D is switched off at every program start.
         m.runStartHooks.push_back([](vm::Machine &m) {
             if (DisplayDevice *d = deviceOf(m))

@@ -122,6 +122,9 @@ void SpriteScene::setSpriteImage(RenderItem& sprite, int imageNumber) {
 
 const ImageSlot* SpriteScene::shownImage(RenderItem& sprite) {
   if (sprite.image <= 0) return nullptr;
+  // Engine items (the mouse pointer) show an image that has no number: the slot and its
+  // generation alone say which picture it is.
+  if (sprite.imageNumber == 0) return images.picture(sprite.image, sprite.imageGeneration);
   // The image was deleted or loaded anew since: follow the image number.
   if (!ImageTable::validNumber(sprite.imageNumber) || images.slotOf(sprite.imageNumber) != sprite.image ||
       !images.isUsed(sprite.image) || images[sprite.image].generation != sprite.imageGeneration) {
