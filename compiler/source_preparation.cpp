@@ -129,6 +129,9 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
                 appended = true;
                 std::ifstream file(resolved, std::ios::binary);
                 if (file) source.text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+                // A file whose last line has no line break still ends there, instead of running into
+                // the first line of the next included file.
+                if (source.text.size() > start && source.text.back() != '\n') source.text += "\r\n";
             }
             if (pass == 1) {
                 if (++directives > kMaxIncludeDirectives) {
