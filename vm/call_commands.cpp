@@ -59,7 +59,6 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
     cs.sites.assign(m.program.code.size(), nullptr);
     cs.siteStore.clear();
     cs.livePlans.clear();
-    if (m.frames.size() < static_cast<size_t>(kCallStackSize)) m.frames.resize(kCallStackSize);
     cs.tablesReady = true;
 }
 
@@ -253,7 +252,7 @@ const Op* core::callStep(Machine& m, const Op* p) {
         return p + 3 + n;
     }
     const Op* params = site->params;
-    Frame& f = m.frames[static_cast<size_t>(m.depth)];
+    Frame& f = frameAt(m, m.depth);
     f.returnTo = p;
     f.entry = params;
     f.argumentCount = static_cast<uint8_t>(n);

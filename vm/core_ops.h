@@ -6,6 +6,7 @@
 // before the program counter, as it does for a handler.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 
 #include "vm/array_access.h"
@@ -215,6 +216,23 @@ inline const Op* readNumber(Machine& m, const Op* p) {
     d.i = static_cast<int32_t*>(a->storage)[index];  // the word: an integer or the bits of a real
     recordReference(m, &d, a, index);
     return p + 2 + K;
+}
+
+// --- the call stack ---
+
+// Frames are made as calls first reach them: the whole stack is 3 MB that most programs never
+// touch, and making it cost a short program more than its run. Room for every frame is reserved
+// on the first growth, so frames never move afterwards.
+[[gnu::noinline]] inline void growFrames(Machine& m, int depth) {
+    if (m.frames.capacity() < static_cast<size_t>(kCallStackSize)) m.frames.reserve(kCallStackSize);
+    const size_t wanted = std::max<size_t>({static_cast<size_t>(depth) + 1, m.frames.size() * 2, 256});
+    m.frames.resize(std::min<size_t>(wanted, kCallStackSize));
+}
+
+// The frame at `depth` (below kCallStackSize), made when first reached.
+inline Frame& frameAt(Machine& m, int depth) {
+    if (static_cast<size_t>(depth) >= m.frames.size()) [[unlikely]] growFrames(m, depth);
+    return m.frames[static_cast<size_t>(depth)];
 }
 
 // --- user-function calls and returns (vm/call_commands.cpp) ---

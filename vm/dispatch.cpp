@@ -29,7 +29,6 @@ bool registerCommands(Machine& m, const CommandEntry* entries, size_t count) {
 std::unique_ptr<Machine> createMachine() {
     auto m = std::make_unique<Machine>();  // value-initialised: every cell zero, every string null
     for (Handler& h : m->handlers) h = &unknownCommand;
-    m->frames.resize(kCallStackSize);
     resetErrorTexts(*m);
     registerCoreInstructions(*m);
     return m;

@@ -21,8 +21,7 @@ void labelCall(Machine& m) {
         m.pc = p + 1;
         return;
     }
-    if (static_cast<size_t>(m.depth) >= m.frames.size()) m.frames.resize(kCallStackSize);
-    Frame& f = m.frames[m.depth];
+    Frame& f = core::frameAt(m, m.depth);
     f.returnTo = p + 1;
     f.entry = nullptr;  // marks a label call: a subroutine return pops only these
     ++m.depth;

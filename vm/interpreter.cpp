@@ -125,9 +125,8 @@ void resetForRun(Machine& m) {
     m.errorLine = 0;
     m.warning = false;
     m.errorDumpText.clear();
-    // Every push writes its frame before anything reads it, so old frames need no clearing: only
-    // the stack's size matters (rewriting its 3 MB took longer than a short program runs).
-    if (m.frames.size() != static_cast<size_t>(kCallStackSize)) m.frames.resize(kCallStackSize);
+    // Every push writes its frame before anything reads it, so old frames need no clearing; they
+    // are made as calls reach them (core::frameAt).
     m.depth = 0;
     m.currentFunction = 0;
     m.dataPointer = 0;

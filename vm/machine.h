@@ -180,7 +180,7 @@ struct Machine {
     int internalDetailCode = 0;
 
     // calls
-    std::vector<Frame> frames;  // kCallStackSize entries
+    std::vector<Frame> frames;  // up to kCallStackSize entries, made as calls reach them (core::frameAt)
     int depth = 0;
     int16_t currentFunction = 0;
     CallState calls;  // values saved by active user-function calls, per-function tables (vm/call_commands.cpp)

@@ -293,7 +293,7 @@ TEST(Interpreter, ResetStartsTheRunAfresh) {
     EXPECT_EQ(m->depth, 0);
     EXPECT_EQ(m->dataPointer, 0);
     EXPECT_FALSE(m->quitPosted || m->programEnded);
-    EXPECT_EQ(m->frames.size(), size_t(kCallStackSize));
+    EXPECT_LE(m->frames.size(), size_t(kCallStackSize));
 }
 
 namespace {
