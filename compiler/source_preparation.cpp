@@ -78,10 +78,20 @@ std::string_view PreparedSource::lineText(int line) const {
     return std::string_view(text).substr(lines[line - 1].start, lines[line - 1].length);
 }
 
+namespace {
+
+// Editors that save UTF-8 may put a byte order mark before the first line; it is not program text.
+std::string_view withoutByteOrderMark(std::string_view bytes) {
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    return bytes.substr(0, mark.size()) == mark ? bytes.substr(mark.size()) : bytes;
+}
+
+}  // namespace
+
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder) {
     PreparedSource source;
     source.text.reserve(sourceBytes.size() + 16);
-    source.text.append(sourceBytes);
+    source.text.append(withoutByteOrderMark(sourceBytes));
     source.text += '\0';
     source.text += "\r\nend\r\n";
     source.mainEnd = source.text.size();
@@ -128,7 +138,10 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
                 names.insert(key);
                 appended = true;
                 std::ifstream file(resolved, std::ios::binary);
-                if (file) source.text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+                if (file) {
+                    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+                    source.text.append(withoutByteOrderMark(bytes));
+                }
                 // A file whose last line has no line break still ends there, instead of running into
                 // the first line of the next included file.
                 if (source.text.size() > start && source.text.back() != '\n') source.text += "\r\n";

@@ -52,6 +52,17 @@ TEST_F(SourceFiles, IncludedFileAppendsOnceAndContributesOnlyItsFunctions) {
     EXPECT_GT(lines[lines.size() - 2], 5);
 }
 
+TEST_F(SourceFiles, ByteOrderMarksAreNotProgramText) {
+    const std::string mark = "\xEF\xBB\xBF";
+    write("lib.qxa", mark + "function twice(x)\r\nendfunction x*2\r\n");
+    write("main.qxa", mark + "#include lib.qxa\r\nprint twice(4)\r\n");
+    write("plain.qxa", "#include lib.qxa\r\nprint twice(4)\r\n");
+    CompileResult marked = compile("main.qxa"), plain = compile("plain.qxa");
+    ASSERT_TRUE(marked.ok) << marked.message;
+    ASSERT_TRUE(plain.ok) << plain.message;
+    EXPECT_EQ(codeWords(marked.image), codeWords(plain.image));
+}
+
 TEST_F(SourceFiles, IncludeLoopsAndNestedIncludesTerminate) {
     write("a.qxa", "#include b.qxa\r\nfunction fa()\r\nendfunction 1\r\n");
     write("b.qxa", "#include a.qxa\r\nfunction fb()\r\nendfunction 2\r\n");
