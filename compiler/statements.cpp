@@ -402,6 +402,14 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
                 continue;
             }
             Operand argument = compileExpression(std::move(parameter));
+            if (matched.name == "exitfunction" && argument.type != 'x' && !typeOnly_ && scope_ > 0 &&
+                scope_ <= static_cast<int>(functions_.size())) {
+                // An early return hands back a value of the function's result type: a number of the
+                // other kind is converted as in an assignment; text for a number (or the reverse) is refused.
+                char result = functions_[scope_ - 1].result;
+                if (argument.type != result && (argument.type == 's' || result == 's')) return fail(59);
+                if (argument.type != result) argument = convert(argument, result);
+            }
             if (storesIntoParameter(matched) && argument.type != 'x' && !isStorageTarget(argument)) return fail(58);
             // An assignment stores into a variable; `5=3` would change every later 5 of the program.
             if (k == 0 && matched.name == "=" && argument.type != 'x' && !typeOnly_ &&

@@ -75,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ReadIntoLiteral", "data 9\nread 5", "58@2"},
         ErrorCase{"ReadIntoUserFunctionResult", "read f(1)\nend\nfunction f(a)\nendfunction a", "58@1"},
         ErrorCase{"AssignmentToComputedValue", "x+1=7", "29@1"},
+        ErrorCase{"EarlyReturnOfNumberFromTextFunction", "end\nfunction f$()\nexitfunction 1\nendfunction \"a\"", "59@3"},
         ErrorCase{"TooManyTemporariesInFunction",
                   "end\nfunction f(a)\nb=" + repeated("a", 52, "+") + "\nendfunction", "53@3"},
         ErrorCase{"TooManyRealTemporariesInFunction",
