@@ -381,6 +381,11 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
     if (!splitParameters(parameterText, parameters)) return false;
     const auto& commands = vocabulary_.commands();
     const VocabularyEntry& matched = commands[entry];
+    // A text function left early without a value returns the empty text, not whatever its result
+    // temporary held before.
+    if (matched.name == "exitfunction" && parameters.empty() && scope_ > 0 &&
+        scope_ <= static_cast<int>(functions_.size()) && functions_[scope_ - 1].result == 's')
+        parameters.push_back("\"\"");
     int32_t loopStart = static_cast<int32_t>(code_.size());
     char kind = matched.signature.empty() ? '0' : matched.signature[0];
 
