@@ -1,5 +1,5 @@
 // The hottest core instructions as inline steps, shared by their handlers and by the interpreter's
-// fast path (runCoreFast), so that both do exactly the same thing.
+// fast path (ZV_CORE_FAST_STEPS), so that both do exactly the same thing.
 //
 // A step takes the instruction's first operand `p` and returns where execution continues. A step
 // that can raise first stores `p` in m.pc, so that the error dump finds its command word just
@@ -7,7 +7,9 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <functional>
+#include <initializer_list>
 
 #include "vm/array_access.h"
 #include "vm/core_support.h"
@@ -250,64 +252,80 @@ inline const Op* thenBranch(Machine& m, const Op* q) {
 }
 inline const Op* thenForStep(Machine& m, const Op* q) { return q->n == 7 ? forStep(m, q + 1) : q; }
 
-// Runs the instruction whose command word is `pc` when it is one of the steps above and returns
-// where execution continues; nullptr when the instruction needs its handler. The interpreter calls
-// it before the handler table, which saves the hottest instructions a call through a pointer; an
-// instruction run together with the one before it counts with it as one for the clock.
-[[gnu::always_inline]] inline const Op* runCoreFast(Machine& m, const Op* pc) {
-    using K = ArrayKind;
-    const Op* p = pc + 1;
-    switch (pc->n) {
-        case 1: case 9: case 12: return jumpIfFalse(m, p);
-        case 2: case 5: case 6: case 10: case 42: return jump(m, p);
-        case 7: return forStep(m, p);
-        case 21: return callStep(m, p);
-        case 22: case 27: return returnNothingStep(m, p);
-        case 23: case 24: case 28: case 29: return returnWordStep(m, p);
-        case 8: return thenForStep(m, next(m, p));
-        case 71: return thenCopy(m, intArith<Arith::Mul>(m, p));
-        case 74: return thenCopy(m, mixedArith<Arith::Mul, true>(m, p));
-        case 75: return thenCopy(m, mixedArith<Arith::Mul, false>(m, p));
-        case 76: return thenCopy(m, realArith<Arith::Mul>(m, p));
-        case 81: return thenCopy(m, intArith<Arith::Add>(m, p));
-        case 84: return thenCopy(m, mixedArith<Arith::Add, true>(m, p));
-        case 85: return thenCopy(m, mixedArith<Arith::Add, false>(m, p));
-        case 86: return thenCopy(m, realArith<Arith::Add>(m, p));
-        case 91: return thenCopy(m, intArith<Arith::Sub>(m, p));
-        case 94: return thenCopy(m, mixedArith<Arith::Sub, true>(m, p));
-        case 95: return thenCopy(m, mixedArith<Arith::Sub, false>(m, p));
-        case 96: return thenCopy(m, realArith<Arith::Sub>(m, p));
-        case 101: return thenBranch(m, compareInt<std::equal_to<>>(m, p));
-        case 102: return thenBranch(m, compareReal<std::equal_to<>>(m, p));
-        case 111: return thenBranch(m, compareInt<std::greater<>>(m, p));
-        case 112: return thenBranch(m, compareReal<std::greater<>>(m, p));
-        case 113: return thenBranch(m, compareInt<std::greater_equal<>>(m, p));
-        case 114: return thenBranch(m, compareReal<std::greater_equal<>>(m, p));
-        case 115: return thenBranch(m, compareInt<std::less<>>(m, p));
-        case 116: return thenBranch(m, compareReal<std::less<>>(m, p));
-        case 117: return thenBranch(m, compareInt<std::less_equal<>>(m, p));
-        case 118: return thenBranch(m, compareReal<std::less_equal<>>(m, p));
-        case 119: return thenBranch(m, compareInt<std::not_equal_to<>>(m, p));
-        case 120: return thenBranch(m, compareReal<std::not_equal_to<>>(m, p));
-        case 61: return divideInt(m, p);
-        case 64: return divideReal<true, false>(m, p);
-        case 65: return divideReal<false, true>(m, p);
-        case 66: return divideReal<false, false>(m, p);
-        case 123: return thenBranch(m, bitAnd(m, p));
-        case 124: return thenBranch(m, bitOr(m, p));
-        case 151: case 152: return copyWord(m, p);
-        case 154: return thenCopy(m, realToInt(m, p));
-        case 155: return thenCopy(m, intToReal(m, p));
-        case 561: return storeNumber<K::Int, false, 1>(m, p);
-        case 562: return storeNumber<K::Int, false, 2>(m, p);
-        case 566: return storeNumber<K::Real, false, 1>(m, p);
-        case 567: return storeNumber<K::Real, false, 2>(m, p);
-        case 661: return readNumber<K::Int, 1>(m, p);
-        case 662: return readNumber<K::Int, 2>(m, p);
-        case 666: return readNumber<K::Real, 1>(m, p);
-        case 667: return readNumber<K::Real, 2>(m, p);
-        default: return nullptr;
-    }
+// The instructions run inline, each as X(name, step expression, codes...): the expression takes the
+// machine `m` and the first operand `p` and gives where execution continues. An instruction run
+// together with the one before it counts with it as one for the clock.
+#define ZV_CORE_FAST_STEPS(X)                                                              \
+    X(JumpIfFalse, jumpIfFalse(m, p), 1, 9, 12)                                            \
+    X(Jump, jump(m, p), 2, 5, 6, 10, 42)                                                   \
+    X(ForStep, forStep(m, p), 7)                                                           \
+    X(Call, callStep(m, p), 21)                                                            \
+    X(ReturnNothing, returnNothingStep(m, p), 22, 27)                                      \
+    X(ReturnWord, returnWordStep(m, p), 23, 24, 28, 29)                                    \
+    X(Next, thenForStep(m, next(m, p)), 8)                                                 \
+    X(IntMul, thenCopy(m, intArith<Arith::Mul>(m, p)), 71)                                 \
+    X(IntRealMul, thenCopy(m, (mixedArith<Arith::Mul, true>(m, p))), 74)                   \
+    X(RealIntMul, thenCopy(m, (mixedArith<Arith::Mul, false>(m, p))), 75)                  \
+    X(RealMul, thenCopy(m, realArith<Arith::Mul>(m, p)), 76)                               \
+    X(IntAdd, thenCopy(m, intArith<Arith::Add>(m, p)), 81)                                 \
+    X(IntRealAdd, thenCopy(m, (mixedArith<Arith::Add, true>(m, p))), 84)                   \
+    X(RealIntAdd, thenCopy(m, (mixedArith<Arith::Add, false>(m, p))), 85)                  \
+    X(RealAdd, thenCopy(m, realArith<Arith::Add>(m, p)), 86)                               \
+    X(IntSub, thenCopy(m, intArith<Arith::Sub>(m, p)), 91)                                 \
+    X(IntRealSub, thenCopy(m, (mixedArith<Arith::Sub, true>(m, p))), 94)                   \
+    X(RealIntSub, thenCopy(m, (mixedArith<Arith::Sub, false>(m, p))), 95)                  \
+    X(RealSub, thenCopy(m, realArith<Arith::Sub>(m, p)), 96)                               \
+    X(IntEqual, thenBranch(m, compareInt<std::equal_to<>>(m, p)), 101)                     \
+    X(RealEqual, thenBranch(m, compareReal<std::equal_to<>>(m, p)), 102)                   \
+    X(IntGreater, thenBranch(m, compareInt<std::greater<>>(m, p)), 111)                    \
+    X(RealGreater, thenBranch(m, compareReal<std::greater<>>(m, p)), 112)                  \
+    X(IntGreaterEqual, thenBranch(m, compareInt<std::greater_equal<>>(m, p)), 113)         \
+    X(RealGreaterEqual, thenBranch(m, compareReal<std::greater_equal<>>(m, p)), 114)       \
+    X(IntLess, thenBranch(m, compareInt<std::less<>>(m, p)), 115)                          \
+    X(RealLess, thenBranch(m, compareReal<std::less<>>(m, p)), 116)                        \
+    X(IntLessEqual, thenBranch(m, compareInt<std::less_equal<>>(m, p)), 117)               \
+    X(RealLessEqual, thenBranch(m, compareReal<std::less_equal<>>(m, p)), 118)             \
+    X(IntNotEqual, thenBranch(m, compareInt<std::not_equal_to<>>(m, p)), 119)              \
+    X(RealNotEqual, thenBranch(m, compareReal<std::not_equal_to<>>(m, p)), 120)            \
+    X(IntDivide, divideInt(m, p), 61)                                                      \
+    X(IntRealDivide, (divideReal<true, false>(m, p)), 64)                                  \
+    X(RealIntDivide, (divideReal<false, true>(m, p)), 65)                                  \
+    X(RealDivide, (divideReal<false, false>(m, p)), 66)                                    \
+    X(BitAnd, thenBranch(m, bitAnd(m, p)), 123)                                            \
+    X(BitOr, thenBranch(m, bitOr(m, p)), 124)                                              \
+    X(Copy, copyWord(m, p), 151, 152)                                                      \
+    X(RealToInt, thenCopy(m, realToInt(m, p)), 154)                                        \
+    X(IntToReal, thenCopy(m, intToReal(m, p)), 155)                                        \
+    X(StoreInt1, (storeNumber<ArrayKind::Int, false, 1>(m, p)), 561)                       \
+    X(StoreInt2, (storeNumber<ArrayKind::Int, false, 2>(m, p)), 562)                       \
+    X(StoreReal1, (storeNumber<ArrayKind::Real, false, 1>(m, p)), 566)                     \
+    X(StoreReal2, (storeNumber<ArrayKind::Real, false, 2>(m, p)), 567)                     \
+    X(ReadInt1, (readNumber<ArrayKind::Int, 1>(m, p)), 661)                                \
+    X(ReadInt2, (readNumber<ArrayKind::Int, 2>(m, p)), 662)                                \
+    X(ReadReal1, (readNumber<ArrayKind::Real, 1>(m, p)), 666)                              \
+    X(ReadReal2, (readNumber<ArrayKind::Real, 2>(m, p)), 667)
+
+// The steps above by name; None: the instruction needs its handler.
+enum class FastStep : uint8_t {
+    None,
+#define ZV_FAST_STEP_NAME(name, ...) name,
+    ZV_CORE_FAST_STEPS(ZV_FAST_STEP_NAME)
+#undef ZV_FAST_STEP_NAME
+};
+
+// Which of the steps above runs each command code (as a FastStep).
+inline const uint8_t* fastStepOfCode() {
+    static const auto table = [] {
+        std::array<uint8_t, kMaxCommandCode + 1> t{};
+        uint8_t k = 0;
+#define ZV_MARK_CODES(name, step, ...)                 \
+    ++k;                                               \
+    for (int code : {__VA_ARGS__}) t[size_t(code)] = k;
+        ZV_CORE_FAST_STEPS(ZV_MARK_CODES)
+#undef ZV_MARK_CODES
+        return t;
+    }();
+    return table.data();
 }
 
 }  // namespace vm::core

@@ -59,9 +59,29 @@ void checkpoint(Machine& m, int executed) {
     m.inputRefresh = true;
 }
 
-// Runs instructions until the end-slice flag is set. `Traced` adds the debug-mode trace entry.
-template <bool Traced>
-void execute(Machine& m) {
+// The slice's end: the instructions run in the last chunk are accounted, and an untimed slice keeps
+// its count for the next one.
+void finishSlice(Machine& m, int chunk, int countdown) {
+    int executed = chunk - countdown;
+    account(m, executed);
+    if (!m.timedSlices) {
+        // A switch from timed slices inside this chunk leaves a longer chunk: start counting afresh.
+        int counter = kUntimedCheckEvery - countdown;
+        m.instructionCounter = counter < 0 ? 0 : counter;
+    }
+}
+
+// Runs one instruction through the handler table (the command word is `pc`).
+inline void runHandler(Machine& m, Handler* handlers, const Op* pc) {
+    const int32_t code = pc->n;
+    m.pc = pc + 1;
+    Handler handler =
+        static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode) ? handlers[code] : &unknownCommand;
+    handler(m);
+}
+
+// Debug mode: every instruction goes through the handler table and is traced first.
+void executeTraced(Machine& m) {
     const Op* const codeStart = m.program.code.data();
     Handler* const handlers = m.handlers;
     int chunk = chunkLength(m);
@@ -69,20 +89,8 @@ void execute(Machine& m) {
     try {
         for (;;) {
             const Op* pc = m.pc;
-            const int32_t code = pc->n;
-            if constexpr (Traced) {
-                if (m.traceInstruction) m.traceInstruction(static_cast<int>(pc - codeStart), code);
-            }
-            const Op* next = Traced ? nullptr : core::runCoreFast(m, pc);  // the hottest core instructions
-            if (next != nullptr) {
-                m.pc = next;
-            } else {
-                m.pc = pc + 1;
-                Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode)
-                                      ? handlers[code]
-                                      : &unknownCommand;
-                handler(m);
-            }
+            if (m.traceInstruction) m.traceInstruction(static_cast<int>(pc - codeStart), pc->n);
+            runHandler(m, handlers, pc);
             if (--countdown == 0) {
                 checkpoint(m, chunk);
                 chunk = countdown = chunkLength(m);
@@ -92,13 +100,67 @@ void execute(Machine& m) {
     } catch (...) {
         raise(m, kSystemErrorHandlerFault);
     }
-    int executed = chunk - countdown;
-    account(m, executed);
-    if (!m.timedSlices) {
-        // A switch from timed slices inside this chunk leaves a longer chunk: start counting afresh.
-        int counter = kUntimedCheckEvery - countdown;
-        m.instructionCounter = counter < 0 ? 0 : counter;
+    finishSlice(m, chunk, countdown);
+}
+
+// Runs instructions until the end-slice flag is set. The hottest core instructions
+// (ZV_CORE_FAST_STEPS) run inline, every other one through the handler table. Each inline step
+// ends with its own jump to the next instruction (threaded code), so the processor predicts the
+// next instruction from the current one rather than through one shared jump.
+void execute(Machine& m) {
+    Handler* const handlers = m.handlers;
+    const uint8_t* const stepOf = core::fastStepOfCode();
+    static void* const kStepLabels[] = {
+        &&handlerStep,
+#define ZV_STEP_LABEL(name, ...) &&run##name,
+        ZV_CORE_FAST_STEPS(ZV_STEP_LABEL)
+#undef ZV_STEP_LABEL
+    };
+    int chunk = chunkLength(m);
+    int countdown = chunk;
+    const Op* pc = m.pc;
+    // The label of the instruction at `pc`: a word outside the command codes goes to the handler
+    // path, which ends the program like an unknown code.
+#define ZV_LABEL_OF(pc)                                                                                     \
+    kStepLabels[static_cast<uint32_t>((pc)->n) <= static_cast<uint32_t>(kMaxCommandCode) ? stepOf[(pc)->n] \
+                                                                                         : 0]
+    // After every instruction: m.pc follows, the clock is counted down, the end-slice flag tested.
+#define ZV_DISPATCH()                                              \
+    do {                                                           \
+        m.pc = pc;                                                 \
+        if (--countdown == 0 || m.endSlice) [[unlikely]] goto bookkeeping; \
+        goto* ZV_LABEL_OF(pc);                                     \
+    } while (0)
+    try {
+        goto* ZV_LABEL_OF(pc);
+
+    handlerStep:
+        runHandler(m, handlers, pc);
+        pc = m.pc;
+        ZV_DISPATCH();
+
+#define ZV_STEP_BODY(name, expression, ...) \
+    run##name : {                           \
+        using namespace core;               \
+        const Op* const p = pc + 1;         \
+        pc = expression;                    \
+        ZV_DISPATCH();                      \
     }
+        ZV_CORE_FAST_STEPS(ZV_STEP_BODY)
+#undef ZV_STEP_BODY
+
+    bookkeeping:
+        if (countdown == 0) {
+            checkpoint(m, chunk);
+            chunk = countdown = chunkLength(m);
+        }
+        if (!m.endSlice) goto* ZV_LABEL_OF(pc);
+    } catch (...) {
+        raise(m, kSystemErrorHandlerFault);
+    }
+#undef ZV_DISPATCH
+#undef ZV_LABEL_OF
+    finishSlice(m, chunk, countdown);
 }
 
 }  // namespace
@@ -146,9 +208,9 @@ void runSlice(Machine& m) {
     m.sliceStartMs = nowMillis(m);
     if (!m.endSlice) {
         if (m.debugMode)
-            execute<true>(m);
+            executeTraced(m);
         else
-            execute<false>(m);
+            execute(m);
     }
     m.endSlice = false;
 }
