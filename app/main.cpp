@@ -12,6 +12,7 @@
 #include "app/usage.h"
 #include "builder/payload.h"
 #include "compiler/compiler.h"
+#include "compiler/vocabulary.h"
 #include "display/host_hookup.h"
 #include "host/host.h"
 #include "platform/files.h"
@@ -145,6 +146,19 @@ int sourceLineCount(const std::string &path) {
     return lines + 1;
 }
 
+// "the command 'file exist' (code 8004)", named from the vocabulary when it knows the code.
+std::string commandDescription(int code) {
+    const compiler::Vocabulary vocabulary = compiler::Vocabulary::load(platform::folderOf(platform::executablePath()));
+    std::string name;
+    if (int k = vocabulary.commandByCode(code); k >= 0)
+        name = vocabulary.commands()[size_t(k)].name;
+    for (const auto &f : vocabulary.functions())
+        if (name.empty() && f.code == code)
+            name = f.name;
+    return name.empty() ? "command code " + std::to_string(code)
+                        : "'" + name + "' (code " + std::to_string(code) + ")";
+}
+
 int finishRun(const host::RunResult &result, const std::string &what, const std::string &source = "") {
     if (result.errorCode == 0 && !result.startupProblem.empty()) {
         std::fprintf(stderr, "zorvane: cannot run %s: %s\n", what.c_str(), result.startupProblem.c_str());
@@ -157,6 +171,9 @@ int finishRun(const host::RunResult &result, const std::string &what, const std:
         else
             std::fprintf(stderr, "%s: line %d: %s\n", what.c_str(), result.errorLine, result.message.c_str());
     }
+    if (result.unknownCommand > 0)
+        std::fprintf(stderr, "zorvane: %s stopped at line %d: %s is not available in this version yet\n",
+                     what.c_str(), result.unknownCommandLine, commandDescription(result.unknownCommand).c_str());
     return result.exitCode();
 }
 

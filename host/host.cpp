@@ -264,13 +264,31 @@ void Host::shutDown(int fromStep, ProgramSource &source, RunResult &result) {
         vm::resetErrorTexts(*m);
 }
 
+// A program that ended on a command this version has no handler for ends silently, as the system
+// defines; the result keeps the code and line so a development run can say why it stopped.
+void Host::noteUnknownCommand(RunResult &result) const {
+    const vm::Machine *m = machine_.get();
+    if (!m || !m->program.loaded || !m->pc || m->errorCode > 0 || m->programEnded)
+        return;
+    const vm::Op *begin = m->program.code.data();
+    if (m->pc < begin || m->pc >= begin + m->program.codeSize)
+        return;
+    const int32_t code = m->pc->n;
+    if (code <= 0 || (code <= vm::kMaxCommandCode && m->handlers[code] != &vm::unknownCommand))
+        return;
+    result.unknownCommand = code;
+    result.unknownCommandLine = vm::sourceLine(*m, m->pc);
+}
+
 RunResult Host::run(ProgramSource &source) {
     RunResult result;
     steps_.clear();
     int shutdownFrom = 1;
     source_ = &source;
-    if (startUp(source, result, shutdownFrom))
+    if (startUp(source, result, shutdownFrom)) {
         runLoop();
+        noteUnknownCommand(result);
+    }
     shutDown(shutdownFrom, source, result);
     source_ = nullptr;
     return result;

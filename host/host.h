@@ -68,6 +68,8 @@ struct RunResult {
     bool warning = false;
     std::string message;        // the composed error message when errorCode > 0
     int errorLine = 0;          // source line of the failing instruction, 0 when unknown
+    int unknownCommand = 0;     // the command code the program ended on when no handler exists for it
+    int unknownCommandLine = 0;
     std::string startupProblem; // why nothing ran (unreadable executable, image not loadable ...)
     int exitCode() const { return errorCode > 0 ? 1 : 0; }
 };
@@ -124,6 +126,7 @@ class Host {
     void warn(const std::string &text);
     void drainEvents(bool skipBreakKeys);
     void loadErrorTexts();
+    void noteUnknownCommand(RunResult &result) const;
 
     HostPaths paths_;
     RunOptions options_;

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/tests/temp_folder.h"
+#include "vm/assembler.h"
 
 namespace host {
 namespace {
@@ -125,6 +126,22 @@ TEST_F(ZorvaneCommand, HelpAndVersion) {
     ProcessResult r = zorvane({"--version"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("zorvane ", 0), 0u);
+}
+
+// A code no family handles ends the program silently, as the system defines; a development run
+// still says on stderr where and why it stopped.
+TEST_F(ZorvaneCommand, ACommandWithoutAHandlerIsNamedWhenTheProgramStops) {
+    vm::assembly::Assembler a;
+    using vm::assembly::intConst;
+    a.line(1).op(305, {intConst(1)});
+    a.line(2).op(156);
+    a.line(3).op(305, {intConst(2)});
+    const std::vector<uint8_t> image = a.build();
+    dir.write("gap.img", std::string(image.begin(), image.end()));
+    ProcessResult r = zorvane({"exec", "gap.img", "--headless"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "1");
+    EXPECT_NE(r.err.find("stopped at line 2: command code 156 is not available"), std::string::npos) << r.err;
 }
 
 TEST_F(ZorvaneCommand, RecordedRunsReplayExactly) {
