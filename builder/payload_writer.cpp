@@ -20,18 +20,7 @@ void appendWord(std::string& out, uint32_t value) {
 }
 
 bool readWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string* why) {
-    std::error_code error;
-    bool ok = fs::is_regular_file(path, error);  // a folder or device is no file to pack
-    if (ok) {
-        try {
-            std::ifstream in(path, std::ios::binary);
-            ok = static_cast<bool>(in);
-            if (ok) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            ok = ok && !in.bad();
-        } catch (const std::exception&) {  // the stream library reports some read errors by throwing
-            ok = false;
-        }
-    }
+    const bool ok = platform::readRegularFile(path, bytes);  // a folder or device is no file to pack
     if (!ok && why) *why = "cannot read " + path;
     return ok;
 }

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <filesystem>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,16 @@ bool readFile(const std::string &path, std::string &contents) {
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
+}
+
+bool readRegularFile(const std::string &path, std::vector<uint8_t> &bytes) {
+    bytes.clear();
+    std::error_code error;
+    std::string contents;
+    if (!std::filesystem::is_regular_file(path, error) || !readFile(path, contents))
+        return false;
+    bytes.assign(contents.begin(), contents.end());
+    return true;
 }
 
 bool writeFileAtomically(const std::string &path, const std::string &contents, std::string *error) {

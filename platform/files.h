@@ -8,6 +8,8 @@ namespace platform {
 
 // Reads a whole file. False when it cannot be opened or read.
 bool readFile(const std::string &path, std::string &contents);
+// Reads a whole regular file; a folder, a device or an unreadable file gives false and no bytes.
+bool readRegularFile(const std::string &path, std::vector<uint8_t> &bytes);
 
 // Writes `contents` to `path` without ever truncating or losing the old file: the bytes go to a
 // temporary file beside it, which is flushed and then renamed over the target. On failure the old

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/files.h"
 #include "vm/machine.h"
 
 namespace vm {
@@ -196,18 +197,7 @@ bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why) {
 
 bool loadImageFile(Machine& m, const std::string& path, std::string* why) {
     std::vector<uint8_t> bytes;
-    std::error_code error;
-    bool ok = std::filesystem::is_regular_file(path, error);  // a folder or device is no image
-    if (ok) {
-        try {
-            std::ifstream in(path, std::ios::binary);
-            ok = static_cast<bool>(in);
-            if (ok) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            ok = ok && !in.bad();
-        } catch (const std::exception&) {  // the stream library reports some read errors by throwing
-            ok = false;
-        }
-    }
+    const bool ok = platform::readRegularFile(path, bytes);  // a folder or device is no image
     if (!ok) {
         unloadProgram(m);
         if (why) *why = "cannot read " + path;
