@@ -6,13 +6,11 @@
 #include <strings.h>
 
 #include "display/display_device.h"
+#include "display/start_screens.h"
 #include "platform/platform.h"
 
 namespace display {
 namespace {
-
-constexpr size_t kMaxListedAdapters = 5;
-constexpr size_t kMaxCardName = 255;
 
 bool sameIgnoringCase(const std::string &a, const std::string &b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
@@ -36,10 +34,14 @@ int depthFromText(const std::string &text) {
 
 // Waits for a character key (when `keys` is given, one of them) or, with `orClick`, a mouse click.
 // Returns the character, 0 for a click, -1 when no input can come (window closed, nobody there).
-int waitForInput(const DisplayEnvironment &env, const std::string &keys, bool orClick) {
+// The screen shown is presented before every pump, so the window shows it while it waits.
+int waitForInput(const DisplayDevice &device, const std::string &keys, bool orClick) {
+    const DisplayEnvironment &env = device.environment();
     if (!env.pumpMessages)
         return -1;
     for (;;) {
+        if (env.platform)
+            presentStartScreen(device, *env.platform);
         bool clicked = false;
         const int c = env.pumpMessages(clicked);
         if (c < 0)
@@ -124,7 +126,7 @@ void runCardChoice(DisplayDevice &device) {
         std::string keys;
         for (size_t k = 0; k < listed.size(); ++k)
             keys += char('1' + k);
-        const int c = waitForInput(env, keys, false);
+        const int c = waitForInput(device, keys, false);
         // Nobody to answer (a headless run without the key): the first card.
         device.chosenCard = listed[c > 0 ? size_t(c - '1') : 0];
     }
@@ -134,46 +136,19 @@ void runCardChoice(DisplayDevice &device) {
     pause(env, 1000);
     pause(env, 1000);
     device.screenShown = DisplayDevice::StartScreen::Capabilities;
-    waitForInput(env, "", true);
+    waitForInput(device, "", true);
     writeState(env, "BEST3DDEPTH", std::to_string(device.probe.depthFound));
     device.depth3d = device.probe.depthFound;
 }
 
+// The screens' texts one line each, an answer joined to its label ("Supports Fogging: Yes").
 std::vector<std::string> DisplayDevice::startScreenLines() const {
     std::vector<std::string> lines;
-    char text[300];
-    if (screenShown == StartScreen::Choice) {
-        lines.push_back("MULTIPLE DISPLAY CARDS DETECTED");
-        size_t n = 0;
-        for (const Adapter &a : adapters_) {
-            if (n == kMaxListedAdapters)
-                break;
-            std::snprintf(text, sizeof text, "%d. %s", int(++n), a.description.substr(0, kMaxCardName).c_str());
-            lines.push_back(text);
-        }
-        std::snprintf(text, sizeof text, "PLEASE SELECT KEYS 1 to %d", int(n));
-        lines.push_back(text);
-        lines.push_back("TO CHOOSE YOUR BEST CARD");
-        lines.push_back("(THIS WINDOW ONLY APPEARS ONCE)");
-    } else if (screenShown == StartScreen::Capabilities) {
-        auto yesNo = [](bool v) { return v ? "Yes" : "No"; };
-        lines.push_back(chosenCard);
-        std::snprintf(text, sizeof text, "Supports 3D at 640x480x%d", probe.supported3d ? probe.depthFound : 16);
-        lines.push_back(std::string(text) + ": " + yesNo(probe.supported3d));
-        lines.push_back(std::string("Supports Alphablending: ") + yesNo(probe.alphaBlending));
-        lines.push_back(std::string("Supports Texture Filtering: ") + yesNo(probe.textureFiltering));
-        lines.push_back(std::string("Supports Fogging: ") + yesNo(probe.fogging));
-        if (!probe.supported3d) {
-            lines.push_back("YOUR GRAPHICS CARD IS NOT");
-            lines.push_back("RECOMMENDED FOR HIGH-CONTENT 3D");
-        } else if (probe.alphaBlending && probe.textureFiltering && probe.fogging) {
-            lines.push_back("YOUR 3D CARD SUPPORTS");
-            lines.push_back("ALL BUILT-IN FEATURES");
-        } else {
-            lines.push_back("YOU MAY EXPERIENCE SOME");
-            lines.push_back("LOSS IN VISUAL QUALITY");
-        }
-        lines.push_back("PRESS ANY KEY");
+    for (const StartScreenText &t : startScreenTexts(*this)) {
+        if (t.place == StartScreenText::Place::Answer && !lines.empty())
+            lines.back() += ": " + t.text;
+        else
+            lines.push_back(t.text);
     }
     return lines;
 }
