@@ -93,7 +93,8 @@ struct DisplayEnvironment {
     // Writes an engine failure text to the log (DEBUGMODE); empty: not logged.
     std::function<void(const std::string &text)> logEngineError;
     // Handles window messages while a start-up screen waits; returns the character typed (0 none),
-    // and sets `clicked` on a mouse click. Empty: nothing is ever typed, waits end at once.
+    // and sets `clicked` on a mouse click; it may return 0 with nothing happened, so that the
+    // screen is presented again. Empty: nothing is ever typed, waits end at once.
     std::function<int(bool &clicked)> pumpMessages;
 };
 

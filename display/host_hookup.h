@@ -39,6 +39,32 @@ inline std::string mediaPath(host::Host &h, const std::string &name) {
     return path;
 }
 
+// One pump of a start-up screen's wait: the character typed, 0 for another event or for nothing
+// within a tenth of a second (so that the waiting screen is presented again and a window that was
+// covered shows it), -1 when no input can come (quit, or a headless run out of scripted input).
+inline int pumpStartScreenMessages(platform::Platform *p, bool &clicked) {
+    if (!p)
+        return -1;
+    platform::Event e;
+    for (int idle = 0;; ++idle) {
+        if (p->quitPosted())
+            return -1;
+        if (p->pollEvent(e))
+            break;
+        // A headless run has nobody at the keyboard beyond its script.
+        if (p->headless())
+            return -1;
+        if (idle == 10)
+            return 0;
+        p->waitUntil(p->millis() + 10);
+    }
+    if (e.type == platform::EventType::Quit)
+        return -1;
+    if (e.type == platform::EventType::MouseDown)
+        clicked = true;
+    return e.type == platform::EventType::Character ? (e.a & 0xFF) : 0;
+}
+
 // The device lives as long as the host's hooks; `created` (optional) receives it once made.
 inline void attachDisplay(host::Host &h, HookupOptions options = {},
                           std::shared_ptr<DisplayDevice> *created = nullptr) {
@@ -60,27 +86,7 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         };
         env.writeState = [&h](const std::string &key, const std::string &value) { h.state().set(key, value); };
         env.logEngineError = [&h](const std::string &text) { h.log().logEngineError(text); };
-        env.pumpMessages = [&h](bool &clicked) -> int {
-            platform::Platform *p = h.platform();
-            if (!p)
-                return -1;
-            platform::Event e;
-            for (int idle = 0;; ++idle) {
-                if (p->quitPosted())
-                    return -1;
-                if (p->pollEvent(e))
-                    break;
-                // A headless run has nobody at the keyboard beyond its script.
-                if (p->headless())
-                    return -1;
-                p->waitUntil(p->millis() + 10);
-            }
-            if (e.type == platform::EventType::Quit)
-                return -1;
-            if (e.type == platform::EventType::MouseDown)
-                clicked = true;
-            return e.type == platform::EventType::Character ? (e.a & 0xFF) : 0;
-        };
+        env.pumpMessages = [&h](bool &clicked) { return pumpStartScreenMessages(h.platform(), clicked); };
         *device = std::make_shared<DisplayDevice>(std::move(env));
         if (created)
             *created = *device;

@@ -14,6 +14,7 @@
 #include "display/codecs/decoded_image.h"
 #include "display/display_device.h"
 #include "display/font_face.h"
+#include "display/host_hookup.h"
 #include "display/start_screens.h"
 #include "platform/platform.h"
 
@@ -39,14 +40,8 @@ struct Chooser {
             return it == state.end() ? fallback : it->second;
         };
         env.writeState = [this](const std::string &k, const std::string &v) { state[k] = v; };
-        if (platform) // the host's pump, reduced: the next event, or -1 when none can come
-            env.pumpMessages = [platform](bool &clicked) -> int {
-                platform::Event e;
-                if (!platform->pollEvent(e) || e.type == platform::EventType::Quit)
-                    return -1;
-                clicked = e.type == platform::EventType::MouseDown;
-                return e.type == platform::EventType::Character ? (e.a & 0xFF) : 0;
-            };
+        if (platform)
+            env.pumpMessages = [platform](bool &clicked) { return pumpStartScreenMessages(platform, clicked); };
         state["BEST3DCARD"] = "ask";
         device = std::make_unique<DisplayDevice>(env);
     }
@@ -239,6 +234,69 @@ TEST(StartScreens, ArePresentedWhileTheChooserWaits) {
     EXPECT_EQ(last.image.at(164, 124) & 0xFFFFFF, 0x404040u);
     EXPECT_EQ(last.image.at(163, 124) & 0xFFFFFF, 0u);
     fs::remove_all(folder);
+}
+
+// A window nobody touches for a while: its clock moves only by waiting, and the events come at
+// given times. Keeps what it is asked to present.
+class QuietWindow : public platform::Platform {
+  public:
+    std::vector<std::pair<uint32_t, platform::Event>> events; // in time order
+    std::vector<std::vector<uint32_t>> presented;
+    uint32_t clock = 0;
+
+    std::string backendName() const override { return "quiet"; }
+    bool headless() const override { return false; }
+    uint32_t millis() override { return clock; }
+    void addInstructions(uint64_t) override {}
+    void waitUntil(uint32_t deadline) override { clock = std::max(clock, deadline); }
+    bool pollEvent(platform::Event &e) override {
+        if (events.empty() || events.front().first > clock)
+            return false;
+        e = events.front().second;
+        events.erase(events.begin());
+        return true;
+    }
+    bool keyDown(int) override { return false; }
+    int mouseX() const override { return 0; }
+    int mouseY() const override { return 0; }
+    int mouseButtons() const override { return 0; }
+    void postQuit() override {}
+    bool quitPosted() const override { return false; }
+    bool setClipboardText(const std::string &) override { return false; }
+    std::string clipboardText() override { return {}; }
+    void present(const uint32_t *pixels) override {
+        presented.emplace_back(pixels, pixels + size_t(platform::kScreenWidth) * platform::kScreenHeight);
+    }
+    uint64_t framesPresented() const override { return presented.size(); }
+    bool messageBox(const std::string &, const std::string &, platform::MessageIcon) override { return false; }
+    void setTitle(const std::string &) override {}
+};
+
+// In a window the waiting screen is presented again about every tenth of a second, not only when
+// an event comes, so it shows at once and comes back after the window was covered.
+TEST(StartScreens, AWaitingWindowKeepsShowingTheScreen) {
+    QuietWindow window;
+    platform::Event key{};
+    key.type = platform::EventType::Character;
+    key.a = '1';
+    platform::Event click{};
+    click.type = platform::EventType::MouseDown;
+    click.a = 1;
+    window.events = {{550, key}, {3050, click}}; // the capability screen comes 2 seconds after the key
+    Chooser c({hardwareCard("Main Card"), hardwareCard("Second Card")}, &window);
+    Chooser expectedChoice({hardwareCard("Main Card"), hardwareCard("Second Card")});
+    expectedChoice.device->screenShown = DisplayDevice::StartScreen::Choice;
+    runCardChoice(*c.device);
+    EXPECT_EQ(c.state["BEST3DCARD"], "Main Card");
+    const auto choice = startScreenFrame(*expectedChoice.device), capabilities = startScreenFrame(*c.device);
+    size_t choiceFrames = 0, capabilityFrames = 0;
+    for (const auto &frame : window.presented) {
+        choiceFrames += frame == choice;
+        capabilityFrames += frame == capabilities;
+    }
+    EXPECT_EQ(choiceFrames + capabilityFrames, window.presented.size());
+    EXPECT_GE(choiceFrames, 5u);     // 0 to 550 ms
+    EXPECT_GE(capabilityFrames, 5u); // 2550 to 3050 ms
 }
 
 } // namespace
