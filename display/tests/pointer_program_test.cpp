@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "display/codecs/decoded_image.h"
+#include "display/tests/golden_picture.h"
 #include "display/host_hookup.h"
 #include "display/input_state.h"
 #include "display/pointer_art.h"
@@ -221,23 +222,7 @@ TEST_F(PointerProgram, TheArrowMatchesTheGoldenPicture) {
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x)
             picture.pixels[size_t(y) * kSize + size_t(x)] = 0xFF000000u | out.frames.back().at(kLeft + x, kTop + y);
-    const std::string path = std::string(ZV_SOURCE_DIR) + "/tests/golden/pointer_arrow.png";
-    if (std::getenv("ZV_UPDATE_GOLDEN")) {
-        std::string png, error;
-        ASSERT_TRUE(codecs::encodePng(picture, png, error)) << error;
-        std::ofstream(path, std::ios::binary) << png;
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    const std::string stored((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_FALSE(stored.empty()) << "no golden picture " << path << " (ZV_UPDATE_GOLDEN=1 writes it)";
-    const auto golden = codecs::decodePng(codecs::Bytes(reinterpret_cast<const uint8_t *>(stored.data()), stored.size()));
-    ASSERT_TRUE(golden.ok()) << golden.error;
-    ASSERT_EQ(golden.image.pixels.size(), picture.pixels.size());
-    size_t differing = 0;
-    for (size_t i = 0; i < picture.pixels.size(); ++i)
-        differing += golden.image.pixels[i] != picture.pixels[i];
-    EXPECT_EQ(differing, 0u) << "pixels differ from " << path;
+    testing::expectGoldenPicture(picture, "pointer_arrow.png");
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include "display/card_choice.h"
 #include "display/codecs/decoded_image.h"
+#include "display/tests/golden_picture.h"
 #include "display/display_device.h"
 #include "display/font_face.h"
 #include "display/host_hookup.h"
@@ -82,24 +83,7 @@ TEST(StartScreens, MatchTheirGoldenPictures) {
     };
     for (const auto &c : cases) {
         const codecs::DecodedImage picture = asImage(paintStartScreen(*c.chooser->device));
-        const std::string path = std::string(ZV_SOURCE_DIR) + "/tests/golden/" + c.name;
-        if (std::getenv("ZV_UPDATE_GOLDEN")) {
-            std::string png, error;
-            ASSERT_TRUE(codecs::encodePng(picture, png, error)) << error;
-            std::ofstream(path, std::ios::binary) << png;
-            continue;
-        }
-        std::ifstream in(path, std::ios::binary);
-        const std::string stored((std::istreambuf_iterator<char>(in)), {});
-        ASSERT_FALSE(stored.empty()) << "no golden picture " << path << " (ZV_UPDATE_GOLDEN=1 writes it)";
-        const auto golden =
-            codecs::decodePng(codecs::Bytes(reinterpret_cast<const uint8_t *>(stored.data()), stored.size()));
-        ASSERT_TRUE(golden.ok()) << golden.error;
-        ASSERT_EQ(golden.image.pixels.size(), picture.pixels.size()) << c.name;
-        size_t differing = 0;
-        for (size_t i = 0; i < picture.pixels.size(); ++i)
-            differing += golden.image.pixels[i] != picture.pixels[i];
-        EXPECT_EQ(differing, 0u) << "pixels differ from " << path;
+        testing::expectGoldenPicture(picture, c.name);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "display/codecs/decoded_image.h"
+#include "display/tests/golden_picture.h"
 #include "display/font_catalog.h"
 #include "display/host_hookup.h"
 #include "display/query_output.h"
@@ -264,33 +265,15 @@ TEST_F(TextProgram, FramesMatchTheGoldenPictures) {
          ""},
         {"input", kInputProgram, kInputScript},
     };
-    const bool update = std::getenv("ZV_UPDATE_GOLDEN") != nullptr;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome first = runProgram(c.program, c.script, 60);
         ASSERT_EQ(first.result.errorCode, 0) << first.result.message;
         ASSERT_EQ(first.lastFrame.size(), size_t(platform::kScreenWidth) * platform::kScreenHeight);
         EXPECT_EQ(runProgram(c.program, c.script, 60).lastFrame, first.lastFrame) << "not the same from run to run";
-        codecs::DecodedImage frame(platform::kScreenWidth, platform::kScreenHeight);
-        for (size_t i = 0; i < frame.pixels.size(); ++i)
-            frame.pixels[i] = 0xFF000000u | first.lastFrame[i];
-        const std::string path = std::string(ZV_SOURCE_DIR) + "/tests/golden/text_" + c.name + ".png";
-        if (update) {
-            std::string png, error;
-            ASSERT_TRUE(codecs::encodePng(frame, png, error)) << error;
-            std::ofstream(path, std::ios::binary) << png;
-            continue;
-        }
-        std::ifstream in(path, std::ios::binary);
-        const std::string stored((std::istreambuf_iterator<char>(in)), {});
-        ASSERT_FALSE(stored.empty()) << "no golden picture " << path << " (ZV_UPDATE_GOLDEN=1 writes it)";
-        const auto golden =
-            codecs::decodePng(codecs::Bytes(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()));
-        ASSERT_TRUE(golden.ok()) << golden.error;
-        size_t differing = 0;
-        for (size_t i = 0; i < frame.pixels.size(); ++i)
-            differing += golden.image.pixels[i] != frame.pixels[i];
-        EXPECT_EQ(differing, 0u) << "pixels differ from " << path;
+        testing::expectGoldenPicture(
+            testing::opaquePicture(first.lastFrame, platform::kScreenWidth, platform::kScreenHeight),
+            std::string("text_") + c.name + ".png");
     }
 }
 
