@@ -1,13 +1,15 @@
 // The DrawQueue: drawing commands do not touch surfaces while the interpreter runs; each queues
-// a DrawItem that runs at the start of the next frame. Items are records of one pool, linked by
-// index in arrival order; free records form a second list. The pool starts at 2 records and
-// doubles whenever the queued items reach capacity - 4, and never shrinks.
+// a DrawItem that runs at the start of the next frame. Items are records of a SlotPool, linked in
+// arrival order. The pool starts at 2 records and doubles whenever the queued items reach
+// capacity - 4, and never shrinks.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "display/slot_pool.h"
 
 namespace vm {
 struct Cell;
@@ -32,7 +34,7 @@ struct DrawItem {
 
 class DrawQueue {
  public:
-  DrawQueue() { grow(2); }
+  DrawQueue() = default;
 
   // Takes a free record, appends it and returns it (valid until the next queue()).
   DrawItem& queue(int kind);
@@ -42,17 +44,14 @@ class DrawQueue {
   // Removes every item without running it.
   void drop();
 
-  int count() const { return count_; }
-  int capacity() const { return int(records_.size()); }
+  int count() const { return pool_.count(); }
+  int capacity() const { return pool_.capacity(); }
   // The queued items from the head, for tests and the replay of the screen on both pages.
   std::vector<const DrawItem*> items() const;
 
  private:
-  void grow(size_t capacity);
-
-  std::vector<DrawItem> records_;
-  int32_t head_ = -1, tail_ = -1, freeHead_ = -1;
-  int count_ = 0;
+  // Margin 5: a queue() that would reach capacity - 4 queued items doubles the pool first.
+  SlotPool<DrawItem> pool_{2, 5};
 };
 
 }  // namespace display
