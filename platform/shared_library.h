@@ -13,4 +13,7 @@ void *openLibrary(const char *fileName, std::string &error);
 // The address of an exported function or variable of an opened library; nullptr when it has none.
 void *librarySymbol(void *library, const char *name);
 
+// The same, with the loader's reason in `error` when the library has no such symbol.
+void *librarySymbol(void *library, const char *name, std::string &error);
+
 } // namespace platform

@@ -1,18 +1,20 @@
 // The GL device on an SDL window that is never shown: SDL gives a compatibility-profile context on
 // x11 and on its offscreen driver alike. GL entry points are looked up through SDL so that nothing
-// links against libGL directly.
+// links against libGL directly, and SDL itself is loaded through its table when a device is made.
 #include "platform/gl_device.h"
 
-#include <SDL.h>
 #include <SDL_opengl.h>
 
 #include <cstring>
 #include <mutex>
 
 #include "platform/sdl/gl_info_cache.h"
+#include "platform/sdl/sdl_api.h"
 
 namespace platform {
 namespace {
+
+using sdl::SdlApi;
 
 #ifndef GL_TEXTURE_FREE_MEMORY_ATI
 #define GL_TEXTURE_FREE_MEMORY_ATI 0x87FC
@@ -25,6 +27,12 @@ namespace {
 // display's memory queries answer with a sensible figure.
 constexpr uint64_t kSoftwareTextureMemory = 64ull * 1024 * 1024;
 constexpr uint64_t kUnknownHardwareMemory = 128ull * 1024 * 1024;
+
+// Whether SDL's video has been started; never loads SDL to find out.
+bool videoStarted() {
+    const SdlApi *api = sdl::loadedSdlApi();
+    return api && api->WasInit(SDL_INIT_VIDEO);
+}
 
 using GetStringFn = const GLubyte *(*)(GLenum);
 using GetIntegervFn = void (*)(GLenum, GLint *);
@@ -40,31 +48,37 @@ class SdlGlDevice final : public GlDevice {
     SdlGlDevice() = default;
 
     bool open(bool preferOffscreen, std::string &error) {
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (!SDL_WasInit(SDL_INIT_VIDEO) && preferOffscreen)
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        SDL_ClearError();
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            error = std::string("no video driver for the 3D device: ") + SDL_GetError();
+        std::string why;
+        sdl_ = sdl::sdlApi(why);
+        if (!sdl_) {
+            error = "no video driver for the 3D device: " + why;
             return false;
         }
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-        window_ = SDL_CreateWindow("zorvane 3d", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        sdl_->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        if (!sdl_->WasInit(SDL_INIT_VIDEO) && preferOffscreen)
+            sdl_->SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        sdl_->ClearError();
+        if (sdl_->InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            error = std::string("no video driver for the 3D device: ") + sdl_->GetError();
+            return false;
+        }
+        sdl_->GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        sdl_->GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+        sdl_->GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+        sdl_->GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        window_ = sdl_->CreateWindow("zorvane 3d", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (window_)
-            context_ = SDL_GL_CreateContext(window_);
+            context_ = sdl_->GL_CreateContext(window_);
         if (!context_) {
-            error = std::string("no OpenGL context: ") + SDL_GetError();
+            error = std::string("no OpenGL context: ") + sdl_->GetError();
             return false;
         }
-        SDL_GL_MakeCurrent(window_, context_);
-        auto getString = reinterpret_cast<GetStringFn>(SDL_GL_GetProcAddress("glGetString"));
-        auto getIntegerv = reinterpret_cast<GetIntegervFn>(SDL_GL_GetProcAddress("glGetIntegerv"));
-        auto getError = reinterpret_cast<GetErrorFn>(SDL_GL_GetProcAddress("glGetError"));
-        clear_ = reinterpret_cast<ClearFn>(SDL_GL_GetProcAddress("glClear"));
-        clearDepth_ = reinterpret_cast<ClearDepthFn>(SDL_GL_GetProcAddress("glClearDepth"));
+        sdl_->GL_MakeCurrent(window_, context_);
+        auto getString = reinterpret_cast<GetStringFn>(sdl_->GL_GetProcAddress("glGetString"));
+        auto getIntegerv = reinterpret_cast<GetIntegervFn>(sdl_->GL_GetProcAddress("glGetIntegerv"));
+        auto getError = reinterpret_cast<GetErrorFn>(sdl_->GL_GetProcAddress("glGetError"));
+        clear_ = reinterpret_cast<ClearFn>(sdl_->GL_GetProcAddress("glClear"));
+        clearDepth_ = reinterpret_cast<ClearDepthFn>(sdl_->GL_GetProcAddress("glClearDepth"));
         if (!getString || !getIntegerv || !getError || !clear_ || !clearDepth_) {
             error = "the OpenGL library lacks basic entry points";
             return false;
@@ -108,12 +122,13 @@ class SdlGlDevice final : public GlDevice {
     void clearDepth() override {
         if (!context_)
             return;
-        SDL_GL_MakeCurrent(window_, context_);
+        sdl_->GL_MakeCurrent(window_, context_);
         clearDepth_(1.0);
         clear_(GL_DEPTH_BUFFER_BIT);
     }
 
   private:
+    const SdlApi *sdl_ = nullptr;
     SDL_Window *window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     ClearFn clear_ = nullptr;
@@ -136,7 +151,7 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &err
         // A headless run asks the offscreen driver, whose renderer only changes with the machine's
         // GL set-up: what the last context on the same set-up reported answers the queries
         // without the 100 ms or more a new context costs. Windowed runs always make the context.
-        const bool remembered = preferOffscreen && !SDL_WasInit(SDL_INIT_VIDEO);
+        const bool remembered = preferOffscreen && !videoStarted();
         std::string fingerprint;
         if (remembered) {
             fingerprint = glFingerprint();
@@ -161,15 +176,16 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &err
 
 std::vector<ScreenMode> realDisplayModes() {
     std::vector<ScreenMode> modes;
-    if (!SDL_WasInit(SDL_INIT_VIDEO))
+    if (!videoStarted())
         return modes;
-    const char *driver = SDL_GetCurrentVideoDriver();
+    const SdlApi *api = sdl::loadedSdlApi();
+    const char *driver = api->GetCurrentVideoDriver();
     if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))
         return modes;
-    int count = SDL_GetNumDisplayModes(0);
+    int count = api->GetNumDisplayModes(0);
     for (int k = 0; k < count; ++k) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, k, &mode) != 0)
+        if (api->GetDisplayMode(0, k, &mode) != 0)
             continue;
         int depth = SDL_BITSPERPIXEL(mode.format);
         if (depth == 24 && SDL_BYTESPERPIXEL(mode.format) == 4)

@@ -1,6 +1,5 @@
 #include "platform/sdl/sdl_backend.h"
 
-#include <SDL.h> // window, renderer, events, clipboard, message boxes
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <thread>
 
 #include "platform/sdl/scancodes.h"
+#include "platform/sdl/sdl_api.h"
 #include "platform/sdl/sdl_controllers.h"
 
 namespace platform::sdl {
@@ -49,8 +49,8 @@ int controlCharacter(SDL_Keycode key) {
     }
 }
 
-bool videoDriverShowsBoxes() {
-    const char *driver = SDL_GetCurrentVideoDriver();
+bool videoDriverShowsBoxes(const SdlApi &sdl) {
+    const char *driver = sdl.GetCurrentVideoDriver();
     if (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))
         return false;
     const char *forced = std::getenv("ZORVANE_MESSAGES");
@@ -60,41 +60,49 @@ bool videoDriverShowsBoxes() {
 class SdlBackend final : public Backend {
   public:
     ~SdlBackend() override {
+        if (!sdl_)
+            return; // SDL could not be loaded: nothing was started
         controllers_.reset();
         if (texture_)
-            SDL_DestroyTexture(texture_);
+            sdl_->DestroyTexture(texture_);
         if (renderer_)
-            SDL_DestroyRenderer(renderer_);
+            sdl_->DestroyRenderer(renderer_);
         if (window_)
-            SDL_DestroyWindow(window_);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+            sdl_->DestroyWindow(window_);
+        sdl_->QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     }
 
     bool open(const PlatformOptions &options, std::string &error) {
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_ClearError();
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-            error = std::string("cannot start the display: ") + SDL_GetError();
+        std::string why;
+        sdl_ = sdlApi(why);
+        if (!sdl_) {
+            error = "cannot start the display: " + why;
+            return false;
+        }
+        sdl_->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        sdl_->ClearError();
+        if (sdl_->InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            error = std::string("cannot start the display: ") + sdl_->GetError();
             return false;
         }
         Uint32 flags = SDL_WINDOW_RESIZABLE | (options.fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) |
                        (options.coverScreen ? SDL_WINDOW_MAXIMIZED : 0);
-        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth,
-                                   kScreenHeight, flags);
+        window_ = sdl_->CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                     kScreenWidth, kScreenHeight, flags);
         if (window_)
-            renderer_ = SDL_CreateRenderer(window_, -1, 0);
+            renderer_ = sdl_->CreateRenderer(window_, -1, 0);
         if (renderer_) {
             // Logical size: the frame is scaled with its aspect kept, and mouse positions arrive in
             // logical screen pixels.
-            SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                         kScreenHeight);
+            sdl_->RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
+            texture_ = sdl_->CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
+                                           kScreenHeight);
         }
         if (!texture_) {
-            error = std::string("cannot create the window: ") + SDL_GetError();
+            error = std::string("cannot create the window: ") + sdl_->GetError();
             return false;
         }
-        SDL_StartTextInput();
+        sdl_->StartTextInput();
         controllers_ = createSdlControllers();
         start_ = std::chrono::steady_clock::now();
         return true;
@@ -116,7 +124,7 @@ class SdlBackend final : public Backend {
 
     bool nextEvent(Event &event, uint64_t) override {
         SDL_Event e;
-        while (pending_.empty() && SDL_PollEvent(&e))
+        while (pending_.empty() && sdl_->PollEvent(&e))
             translate(e);
         if (pending_.empty())
             return false;
@@ -127,40 +135,41 @@ class SdlBackend final : public Backend {
 
     void present(const uint32_t *pixels, uint64_t) override {
         if (pixels)
-            SDL_UpdateTexture(texture_, nullptr, pixels, kScreenWidth * 4);
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+            sdl_->UpdateTexture(texture_, nullptr, pixels, kScreenWidth * 4);
+        sdl_->SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        sdl_->RenderClear(renderer_);
+        sdl_->RenderCopy(renderer_, texture_, nullptr, nullptr);
+        sdl_->RenderPresent(renderer_);
     }
 
-    bool setClipboardText(const std::string &text) override { return SDL_SetClipboardText(text.c_str()) == 0; }
+    bool setClipboardText(const std::string &text) override { return sdl_->SetClipboardText(text.c_str()) == 0; }
     std::string clipboardText() override {
-        char *text = SDL_GetClipboardText();
+        char *text = sdl_->GetClipboardText();
         std::string out = text ? text : "";
-        SDL_free(text);
+        sdl_->free(text);
         return out;
     }
 
     bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override {
         Uint32 flags = icon == MessageIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-        if (videoDriverShowsBoxes() && SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), window_) == 0)
+        if (videoDriverShowsBoxes(*sdl_) &&
+            sdl_->ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), window_) == 0)
             return true;
         messageToStderr(caption, text);
         return false;
     }
 
-    void setTitle(const std::string &title) override { SDL_SetWindowTitle(window_, title.c_str()); }
+    void setTitle(const std::string &title) override { sdl_->SetWindowTitle(window_, title.c_str()); }
 
     void warpMouse(int x, int y) override {
         int windowX = x, windowY = y;
-        SDL_RenderLogicalToWindow(renderer_, static_cast<float>(x), static_cast<float>(y), &windowX, &windowY);
-        SDL_WarpMouseInWindow(window_, windowX, windowY);
+        sdl_->RenderLogicalToWindow(renderer_, static_cast<float>(x), static_cast<float>(y), &windowX, &windowY);
+        sdl_->WarpMouseInWindow(window_, windowX, windowY);
     }
     void showCursor(bool shown) override {
-        SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+        sdl_->ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
         // A hidden pointer stays inside the window, as the program draws its own.
-        SDL_SetWindowGrab(window_, shown ? SDL_FALSE : SDL_TRUE);
+        sdl_->SetWindowGrab(window_, shown ? SDL_FALSE : SDL_TRUE);
     }
     Controllers *controllers() override { return controllers_.get(); }
 
@@ -222,6 +231,7 @@ class SdlBackend final : public Backend {
         }
     }
 
+    const SdlApi *sdl_ = nullptr;
     SDL_Window *window_ = nullptr;
     SDL_Renderer *renderer_ = nullptr;
     SDL_Texture *texture_ = nullptr;

@@ -1,10 +1,10 @@
 #include "platform/sdl/sdl_controllers.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <map>
 #include <vector>
+
+#include "platform/sdl/sdl_api.h"
 
 namespace platform::sdl {
 namespace {
@@ -59,8 +59,7 @@ Uint16 hapticType(ForceKind kind) {
 }
 
 SDL_HapticEffect hapticEffect(const ForceEffect &e) {
-    SDL_HapticEffect h;
-    SDL_zero(h);
+    SDL_HapticEffect h{};
     h.type = hapticType(e.kind);
     if (e.kind == ForceKind::Constant) {
         h.constant.direction.type = SDL_HAPTIC_POLAR;
@@ -90,26 +89,27 @@ SDL_HapticEffect hapticEffect(const ForceEffect &e) {
 
 class SdlControllers final : public Controllers {
   public:
-    SdlControllers() {
-        ok_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
-        haptic_ = ok_ && SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0;
+    explicit SdlControllers(const SdlApi *sdl) : sdl_(sdl) {
+        // Without SDL there are no devices to list.
+        ok_ = sdl_ && sdl_->InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+        haptic_ = ok_ && sdl_->InitSubSystem(SDL_INIT_HAPTIC) == 0;
         update();
     }
     ~SdlControllers() override {
         for (auto &[id, d] : devices_)
             close(d);
         if (haptic_)
-            SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+            sdl_->QuitSubSystem(SDL_INIT_HAPTIC);
         if (ok_)
-            SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+            sdl_->QuitSubSystem(SDL_INIT_JOYSTICK);
     }
 
     void update() override {
         if (!ok_)
             return;
-        SDL_JoystickUpdate();
+        sdl_->JoystickUpdate();
         for (auto it = devices_.begin(); it != devices_.end();) {
-            if (SDL_JoystickGetAttached(it->second.joystick)) {
+            if (sdl_->JoystickGetAttached(it->second.joystick)) {
                 ++it;
                 continue;
             }
@@ -117,19 +117,19 @@ class SdlControllers final : public Controllers {
             order_.erase(std::remove(order_.begin(), order_.end(), it->first), order_.end());
             it = devices_.erase(it);
         }
-        for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-            SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+        for (int index = 0; index < sdl_->NumJoysticks(); ++index) {
+            SDL_JoystickID id = sdl_->JoystickGetDeviceInstanceID(index);
             if (id < 0 || devices_.count(id))
                 continue;
             Device d;
-            d.joystick = SDL_JoystickOpen(index);
+            d.joystick = sdl_->JoystickOpen(index);
             if (!d.joystick)
                 continue; // a device that cannot be opened is skipped
-            const char *name = SDL_JoystickName(d.joystick);
+            const char *name = sdl_->JoystickName(d.joystick);
             d.name = name ? name : "";
-            if (haptic_ && SDL_JoystickIsHaptic(d.joystick) == SDL_TRUE)
-                d.haptic = SDL_HapticOpenFromJoystick(d.joystick);
-            d.rumble = !d.haptic && SDL_JoystickHasRumble(d.joystick) == SDL_TRUE;
+            if (haptic_ && sdl_->JoystickIsHaptic(d.joystick) == SDL_TRUE)
+                d.haptic = sdl_->HapticOpenFromJoystick(d.joystick);
+            d.rumble = !d.haptic && sdl_->JoystickHasRumble(d.joystick) == SDL_TRUE;
             devices_[id] = std::move(d);
             order_.push_back(id);
         }
@@ -146,17 +146,17 @@ class SdlControllers final : public Controllers {
 
     bool read(int id, ControllerReading &r) override {
         Device *d = find(id);
-        if (!d || !SDL_JoystickGetAttached(d->joystick))
+        if (!d || !sdl_->JoystickGetAttached(d->joystick))
             return false;
-        const int axes = std::min(SDL_JoystickNumAxes(d->joystick), kControllerAxes);
+        const int axes = std::min(sdl_->JoystickNumAxes(d->joystick), kControllerAxes);
         for (int a = 0; a < axes; ++a)
-            r.axes[a] = SDL_JoystickGetAxis(d->joystick, a);
-        const int hats = std::min(SDL_JoystickNumHats(d->joystick), kControllerHats);
+            r.axes[a] = sdl_->JoystickGetAxis(d->joystick, a);
+        const int hats = std::min(sdl_->JoystickNumHats(d->joystick), kControllerHats);
         for (int h = 0; h < hats; ++h)
-            r.hats[h] = hatAngle(SDL_JoystickGetHat(d->joystick, h));
-        const int buttons = std::min(SDL_JoystickNumButtons(d->joystick), kControllerButtons);
+            r.hats[h] = hatAngle(sdl_->JoystickGetHat(d->joystick, h));
+        const int buttons = std::min(sdl_->JoystickNumButtons(d->joystick), kControllerButtons);
         for (int b = 0; b < buttons; ++b)
-            r.buttons[b] = SDL_JoystickGetButton(d->joystick, b) != 0;
+            r.buttons[b] = sdl_->JoystickGetButton(d->joystick, b) != 0;
         return true;
     }
 
@@ -169,7 +169,7 @@ class SdlControllers final : public Controllers {
         if (!d->haptic)
             return {};
         std::vector<ForceKind> kinds;
-        const unsigned int offered = SDL_HapticQuery(d->haptic);
+        const unsigned int offered = sdl_->HapticQuery(d->haptic);
         for (ForceKind k : {ForceKind::Sine, ForceKind::Triangle, ForceKind::SawtoothUp, ForceKind::SawtoothDown})
             if (offered & hapticType(k))
                 kinds.push_back(k);
@@ -189,9 +189,9 @@ class SdlControllers final : public Controllers {
         if (!d->haptic)
             return -1;
         SDL_HapticEffect h = hapticEffect(effect);
-        if (!(SDL_HapticQuery(d->haptic) & h.type))
+        if (!(sdl_->HapticQuery(d->haptic) & h.type))
             return -1;
-        return SDL_HapticNewEffect(d->haptic, &h);
+        return sdl_->HapticNewEffect(d->haptic, &h);
     }
 
     EffectChange changeEffect(int id, int handle, const ForceEffect &effect) override {
@@ -207,7 +207,7 @@ class SdlControllers final : public Controllers {
         if (!d->haptic)
             return EffectChange::Failed;
         SDL_HapticEffect h = hapticEffect(effect);
-        return SDL_HapticUpdateEffect(d->haptic, handle, &h) == 0 ? EffectChange::Changed : EffectChange::Failed;
+        return sdl_->HapticUpdateEffect(d->haptic, handle, &h) == 0 ? EffectChange::Changed : EffectChange::Failed;
     }
 
     bool startEffect(int id, int handle) override {
@@ -220,9 +220,9 @@ class SdlControllers final : public Controllers {
             const ForceEffect &e = d->rumbleEffects[handle];
             const Uint16 strength = static_cast<Uint16>(std::clamp(e.magnitude, 0, 10000) * 65535 / 10000);
             const Uint32 ms = e.durationMicros == kEndlessEffect ? 0xFFFF : e.durationMicros / 1000;
-            return SDL_JoystickRumble(d->joystick, strength, strength, ms) == 0;
+            return sdl_->JoystickRumble(d->joystick, strength, strength, ms) == 0;
         }
-        return d->haptic && SDL_HapticRunEffect(d->haptic, handle, 1) == 0;
+        return d->haptic && sdl_->HapticRunEffect(d->haptic, handle, 1) == 0;
     }
 
     void stopEffect(int id, int handle) override {
@@ -230,23 +230,23 @@ class SdlControllers final : public Controllers {
         if (!d || handle < 0)
             return;
         if (d->rumble)
-            SDL_JoystickRumble(d->joystick, 0, 0, 0);
+            sdl_->JoystickRumble(d->joystick, 0, 0, 0);
         else if (d->haptic)
-            SDL_HapticStopEffect(d->haptic, handle);
+            sdl_->HapticStopEffect(d->haptic, handle);
     }
 
     void releaseEffect(int id, int handle) override {
         Device *d = find(id);
         if (d && d->haptic && handle >= 0)
-            SDL_HapticDestroyEffect(d->haptic, handle);
+            sdl_->HapticDestroyEffect(d->haptic, handle);
     }
 
     bool setAutoCentre(int id, bool on) override {
         Device *d = find(id);
         if (!d)
             return false;
-        if (d->haptic && (SDL_HapticQuery(d->haptic) & SDL_HAPTIC_AUTOCENTER))
-            return SDL_HapticSetAutocenter(d->haptic, on ? 100 : 0) == 0;
+        if (d->haptic && (sdl_->HapticQuery(d->haptic) & SDL_HAPTIC_AUTOCENTER))
+            return sdl_->HapticSetAutocenter(d->haptic, on ? 100 : 0) == 0;
         return d->rumble;
     }
 
@@ -262,15 +262,16 @@ class SdlControllers final : public Controllers {
         auto it = devices_.find(id);
         return it == devices_.end() ? nullptr : &it->second;
     }
-    static void close(Device &d) {
+    void close(Device &d) {
         if (d.haptic)
-            SDL_HapticClose(d.haptic);
+            sdl_->HapticClose(d.haptic);
         if (d.joystick)
-            SDL_JoystickClose(d.joystick);
+            sdl_->JoystickClose(d.joystick);
         d.haptic = nullptr;
         d.joystick = nullptr;
     }
 
+    const SdlApi *sdl_;
     bool ok_ = false;
     bool haptic_ = false;
     std::map<int, Device> devices_;
@@ -280,7 +281,8 @@ class SdlControllers final : public Controllers {
 } // namespace
 
 std::unique_ptr<Controllers> createSdlControllers() {
-    return std::make_unique<SdlControllers>();
+    std::string ignored; // no SDL: the list of controllers stays empty
+    return std::make_unique<SdlControllers>(sdlApi(ignored));
 }
 
 } // namespace platform::sdl

@@ -9,7 +9,8 @@
 
 namespace platform::sdl {
 
-// Starts SDL's joystick and haptic subsystems; without them the list stays empty.
+// Loads SDL when needed and starts its joystick and haptic subsystems; without them the list stays
+// empty.
 std::unique_ptr<Controllers> createSdlControllers();
 
 } // namespace platform::sdl
