@@ -179,6 +179,7 @@ int finishRun(const host::RunResult &result, const std::string &what, const std:
 
 int runImage(std::vector<uint8_t> image, RunArguments &args, const std::string &sourcePath = "") {
     args.options.fullScreenByDefault = false;
+    args.options.skipUnseenFrames = true;
     host::Host host(host::fixHostPaths(), args.options);
     display::attachDisplay(host);
     auto source = host::imageSource(std::move(image));
@@ -277,6 +278,7 @@ int notYet(const std::string &mode, int argc, char **argv) {
 // A standalone game: everything on the command line belongs to the game.
 int standaloneRun(int argc, char **argv, const std::string &executable) {
     host::RunOptions options;
+    options.skipUnseenFrames = true;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
             options.commandLine += ' ';

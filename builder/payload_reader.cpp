@@ -1,10 +1,10 @@
 // Reads the Payload of a standalone game and extracts its files on demand.
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "builder/payload.h"
 #include "platform/files.h"
+#include "platform/mapped_file.h"
 
 namespace builder {
 
@@ -80,48 +80,18 @@ PayloadReader::Status PayloadReader::read(const std::string& executablePath, std
     }
     try {
         return readFile(executablePath, why);
-    } catch (const std::exception&) {  // the stream library reports some read errors by throwing
+    } catch (const std::exception&) {  // a payload too large to hold in memory
         if (why) *why = "cannot read " + executablePath;
         return Status::CannotOpen;
     }
 }
 
 PayloadReader::Status PayloadReader::readFile(const std::string& executablePath, std::string* why) {
-    std::ifstream in(executablePath, std::ios::binary | std::ios::ate);
-    if (!in) {
-        if (why) *why = "cannot open " + executablePath;
-        return Status::CannotOpen;
-    }
-    std::streamoff size = in.tellg();
-    if (size < 8) {
-        if (why) *why = "the file is too short to carry a Payload";
-        return Status::NoPayload;
-    }
-    uint8_t last[4];
-    in.seekg(size - 4);
-    in.read(reinterpret_cast<char*>(last), 4);
-    uint32_t s = wordAt(last);
-    if (!in) {
-        if (why) *why = "cannot read " + executablePath;
-        return Status::CannotOpen;
-    }
-    if (s > static_cast<uint64_t>(size) - 8) {
-        if (why) *why = "the last word is not a Payload offset inside the file";
-        return Status::NoPayload;
-    }
-    std::vector<uint8_t> bytes(static_cast<size_t>(size - s));
-    in.seekg(s);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in) {
-        if (why) *why = "cannot read " + executablePath;
-        return Status::CannotOpen;
-    }
-    std::vector<PayloadEntry> entries;
-    if (!parsePayloadTable(bytes.data(), bytes.size(), s, &entries, why)) return Status::NoPayload;
-    bytes_ = std::move(bytes);
-    entries_ = std::move(entries);
-    held_ = true;
-    return Status::Ok;
+    // Mapped rather than read: a plain executable is recognised from its last word and a few table
+    // words, so only those pages are ever loaded.
+    platform::MappedFile file;
+    if (!file.open(executablePath, why)) return Status::CannotOpen;
+    return readBytes(file.data(), file.size(), why);
 }
 
 PayloadReader::Status PayloadReader::readBytes(const uint8_t* data, size_t size, std::string* why) {

@@ -226,7 +226,7 @@ bool DisplayDevice::createSurfaces() {
     try {
         primary_->reset(screenWidth, screenHeight, bitsPerPixel);
         back_->reset(screenWidth, screenHeight, bitsPerPixel);
-        depth_.assign(size_t(screenWidth) * size_t(screenHeight), 1.0f);
+        depth_.clear(); // made on first use (depthBufferToDraw)
         depthClear_ = true;
     } catch (const std::bad_alloc &) {
         releaseSurfaces();

@@ -168,9 +168,15 @@ class DisplayDevice {
     Surface &backBuffer() { return *back_; }
     const Surface &backBuffer() const { return *back_; }
     const Surface &primarySurface() const { return *primary_; }
+    // Empty until something draws into it: most programs never draw in 3D, and filling a
+    // screen-sized buffer at every start costs more than an empty program's whole run.
     const std::vector<float> &depthBuffer() const { return depth_; }
-    // The depth buffer to draw into: the next clear then fills it again.
+    // The depth buffer to draw into (made at the screen's size on first use, every value 1.0);
+    // the next clear then fills it again.
     std::vector<float> &depthBufferToDraw() {
+        const size_t size = size_t(screenWidth) * size_t(screenHeight);
+        if (depth_.size() != size && !back_->empty())
+            depth_.assign(size, 1.0f);
         depthClear_ = false;
         return depth_;
     }

@@ -118,10 +118,11 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
         if (!*device)
             return;
         (*device)->postFrame(h.machine());
-        (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
+        if (h.framesSeen())
+            (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
     });
     hooks.windowChanged.push_back([device](host::Host &h) {
-        if (*device)
+        if (*device && h.framesSeen())
             (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
     });
     hooks.activation.push_back([device](host::Host &, bool active) {

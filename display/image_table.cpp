@@ -4,11 +4,11 @@
 
 namespace display {
 
-ImageTable::ImageTable() : pool_(16, 12), map_(size_t(kMaxImageNumber) + 1, 0) { clear(); }
+ImageTable::ImageTable() : pool_(16, 12), map_(size_t(kMaxImageNumber) + 1) { clear(); }
 
 void ImageTable::clear() {
   pool_.clear();
-  std::fill(map_.begin(), map_.end(), 0);
+  map_.clear();
   pool_.allocate();  // slot 0: never handed out, so a map value of 0 means no image
 }
 

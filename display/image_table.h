@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "display/draw_primitives.h"
+#include "display/number_map.h"
 #include "display/render_items.h"
 #include "display/surface.h"
 
@@ -49,7 +50,7 @@ class ImageTable {
   static bool validNumber(int number) { return number >= 1 && number <= kMaxImageNumber; }
   // The slot a number maps to, 0 when none (the number must be valid).
   int32_t slotOf(int number) const { return map_[size_t(number)]; }
-  void map(int number, int32_t slot) { map_[size_t(number)] = slot; }
+  void map(int number, int32_t slot) { map_.set(size_t(number), slot); }
 
   // A new empty slot with a fresh generation; -1 when out of memory.
   int32_t allocate();
@@ -81,7 +82,7 @@ class ImageTable {
 
  private:
   SlotPool<ImageSlot> pool_;
-  std::vector<int32_t> map_;
+  NumberMap map_;
   uint32_t nextGeneration_ = 1;
 };
 

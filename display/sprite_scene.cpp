@@ -35,12 +35,12 @@ int topLeft(int position, int hotSpot) {
 }  // namespace
 
 SpriteScene::SpriteScene(vm::Machine& m, DisplayDevice& d, Drawing& dr)
-    : machine(m), device(d), drawing(dr), spriteMap(size_t(kMaxSpriteNumber) + 1, 0) {}
+    : machine(m), device(d), drawing(dr), spriteMap(size_t(kMaxSpriteNumber) + 1) {}
 
 void SpriteScene::reset() {
   images.clear();
   items.clear();
-  std::fill(spriteMap.begin(), spriteMap.end(), 0);
+  spriteMap.clear();
 }
 
 void SpriteScene::dropSurfaces() {
@@ -62,7 +62,7 @@ int32_t SpriteScene::setUpSprite(int number) {
     index = items.allocate();
     if (index < 0) return -1;
     items.pool[index].spriteNumber = number;
-    spriteMap[size_t(number)] = index;
+    spriteMap.set(size_t(number), index);
   }
   RenderItem& s = items.pool[index];
   if (!s.exists) {
@@ -103,7 +103,7 @@ void SpriteScene::freeItem(int32_t index) {
   for (SavedBackground& saved : s.saved)
     if (saved.image > 0) images.free(saved.image);
   if (s.spriteNumber >= 1 && s.spriteNumber <= kMaxSpriteNumber && spriteMap[size_t(s.spriteNumber)] == index)
-    spriteMap[size_t(s.spriteNumber)] = 0;
+    spriteMap.set(size_t(s.spriteNumber), 0);
   items.free(index);
 }
 

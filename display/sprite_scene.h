@@ -38,7 +38,7 @@ class SpriteScene {
   Drawing& drawing;
   ImageTable images;
   RenderTable items;
-  std::vector<int32_t> spriteMap;  // sprite number -> render item, 0 none
+  NumberMap spriteMap;  // sprite number -> render item, 0 none
   int overdraw = 1;                // image pastes are drawn this many times (BLITOVERDRAW)
   // The media look-up of a standalone game: the path to open for a name the program gives.
   std::function<std::string(const std::string&)> resolveMedia;

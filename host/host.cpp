@@ -38,8 +38,15 @@ void changeDirectory(const std::string &path) {
 
 Host::Host(HostPaths paths, RunOptions options)
     : paths_(std::move(paths)), options_(std::move(options)), log_(paths_.executableFolder + "/" + kLogFile),
-      state_(paths_.configFolder, [this](const std::string &text) { warn(text); }),
-      frameBuffer_(platform::kScreenWidth * platform::kScreenHeight, 0) {}
+      state_(paths_.configFolder, [this](const std::string &text) { warn(text); }) {}
+
+std::vector<uint32_t> &Host::frameBuffer() {
+    if (frameBuffer_.empty())
+        frameBuffer_.assign(size_t(platform::kScreenWidth) * size_t(platform::kScreenHeight), 0u);
+    return frameBuffer_;
+}
+
+bool Host::framesSeen() const { return !options_.skipUnseenFrames || !platform_ || platform_->showsFrames(); }
 
 Host::~Host() = default;
 

@@ -58,6 +58,9 @@ struct RunOptions {
     std::string consoleFile;         // empty: stdout
     std::string commandLine;         // what the program's command-line function returns
     bool fullScreenByDefault = true; // false for development runs: a window unless asked otherwise
+    // Frames nobody sees (a headless run that saves none) are not composed. Off by default so that
+    // tests can read every composed frame from a frame-end step.
+    bool skipUnseenFrames = false;
     // Replaces createPlatform (tests inject their own back-end options here).
     std::function<std::unique_ptr<platform::Platform>(const platform::PlatformOptions &, std::string &)>
         platformFactory;
@@ -100,7 +103,10 @@ class Host {
     StateStore &state() { return state_; }
     EntryBuffer &entryBuffer() { return entry_; }
     ExitMessage &exitMessage() { return exitMessage_; }
-    std::vector<uint32_t> &frameBuffer() { return frameBuffer_; }
+    // The composed frame (kScreenWidth x kScreenHeight), made at first use.
+    std::vector<uint32_t> &frameBuffer();
+    // Whether anybody sees presented frames; when not, frames need not be composed.
+    bool framesSeen() const;
     int anyClick() const { return anyClick_; }
     bool framedWindow() const { return framedWindow_; }
     const std::vector<std::string> &warnings() const { return warnings_; }

@@ -142,7 +142,7 @@ void Host::runFrame() {
         end(*this);
     // While a full-screen window is inactive nothing new is drawn; the last frame is shown again,
     // which also keeps scripted input (scheduled by frame) moving in a headless run.
-    platform_->present(frameBuffer_.data());
+    platform_->present(framesSeen() ? frameBuffer().data() : nullptr);
     if (options_.maxFrames && platform_->framesPresented() >= options_.maxFrames)
         requestQuit();
 }

@@ -27,6 +27,7 @@ class Backend {
 
     // `frameNumber` counts from 1.
     virtual void present(const uint32_t *pixels, uint64_t frameNumber) = 0;
+    virtual bool showsFrames() const { return true; }
 
     virtual bool setClipboardText(const std::string &text) = 0;
     virtual std::string clipboardText() = 0;

@@ -128,6 +128,9 @@ class Platform {
     // Shows a frame of kScreenWidth x kScreenHeight pixels, 0x00RRGGBB each, row after row.
     virtual void present(const uint32_t *pixels) = 0;
     virtual uint64_t framesPresented() const = 0;
+    // False when presented pixels go nowhere (a headless run that saves no frames): the caller may
+    // then present without composing a picture (pixels == nullptr).
+    virtual bool showsFrames() const { return true; }
 
     // A message box; never blocks when there is no display (the text goes to stderr then).
     // True when a box was shown, false when the text went to stderr.

@@ -36,6 +36,7 @@ class Session final : public Platform {
     std::string clipboardText() override { return backend_->clipboardText(); }
     void present(const uint32_t *pixels) override { backend_->present(pixels, ++frames_); }
     uint64_t framesPresented() const override { return frames_; }
+    bool showsFrames() const override { return backend_->showsFrames(); }
     bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override {
         return backend_->messageBox(caption, text, icon);
     }

@@ -116,8 +116,9 @@ void* referencedElement(Machine& m, const Cell* temp) {
     const unsigned cell = static_cast<unsigned>(cellIndex(m, temp));
     if (cell >= static_cast<unsigned>(kIntVarBase)) return nullptr;
     const ElementRef& r = m.refs[cell];
-    if (static_cast<unsigned>(r.array) >= static_cast<unsigned>(kVariableCellCount)) return nullptr;
-    ArrayEntry& a = m.arrays[r.array];
+    unsigned index = r.arraySlot - 1u;  // slot 0 (none) wraps past the table
+    if (index >= static_cast<unsigned>(kVariableCellCount)) return nullptr;
+    ArrayEntry& a = m.arrays[index];
     if (a.kind != Kind || !inside(a, static_cast<uint32_t>(r.element))) return nullptr;
     return static_cast<char*>(a.storage) + static_cast<size_t>(r.element) * elementSize<Kind>();
 }

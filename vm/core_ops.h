@@ -174,7 +174,7 @@ inline bool inside(const ArrayEntry& a, uint32_t index) { return index < static_
 inline void recordReference(Machine& m, const Cell* d, const ArrayEntry* a, uint32_t element) {
     const unsigned cell = static_cast<unsigned>(cellIndex(m, d));
     if (cell >= static_cast<unsigned>(kCellCount)) return;
-    m.refs[cell].array = a ? static_cast<int16_t>(a - m.arrays) : int16_t{-1};
+    m.refs[cell].arraySlot = a ? static_cast<uint16_t>(a - m.arrays + 1) : uint16_t{0};
     m.refs[cell].element = static_cast<int32_t>(element);
 }
 

@@ -1,4 +1,6 @@
 // The dispatch table: one handler pointer per command code, filled by each family's table.
+#include <cstdlib>
+#include <new>
 #include "vm/core_instructions.h"
 #include "vm/machine.h"
 
@@ -26,8 +28,17 @@ bool registerCommands(Machine& m, const CommandEntry* entries, size_t count) {
     return true;
 }
 
+void* Machine::operator new(size_t size) {
+    void* memory = std::calloc(1, size);
+    if (!memory) throw std::bad_alloc();
+    return memory;
+}
+
+void Machine::operator delete(void* memory) noexcept { std::free(memory); }
+
 std::unique_ptr<Machine> createMachine() {
-    auto m = std::make_unique<Machine>();  // value-initialised: every cell zero, every string null
+    // Default-initialised on zeroed memory: every cell, reference and array entry reads as zero.
+    std::unique_ptr<Machine> m(new Machine);
     for (Handler& h : m->handlers) h = &unknownCommand;
     resetErrorTexts(*m);
     registerCoreInstructions(*m);

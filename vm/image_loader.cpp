@@ -175,6 +175,7 @@ void checkHeader(const ImageReader& r) {
 
 bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why) {
     unloadProgram(m);
+    m.tablesClear = false;
     try {
         ImageReader r(data, size);
         checkHeader(r);
@@ -207,6 +208,11 @@ bool loadImageFile(Machine& m, const std::string& path, std::string* why) {
 }
 
 void unloadProgram(Machine& m) {
+    m.program = Program{};
+    m.pc = nullptr;
+    // A machine no program was ever loaded into has nothing to free; its tables are still
+    // untouched zero pages, which a sweep would bring in one by one.
+    if (m.tablesClear) return;
     // Every string cell is freed whatever the image held, so a half-built load is cleaned the same way.
     for (Cell& c : m.cells) freeString(c);
     freeString(m.scratch);
@@ -214,8 +220,7 @@ void unloadProgram(Machine& m) {
     for (Cell& c : m.cells) c.i = 0;
     m.scratch.i = 0;
     for (ElementRef& r : m.refs) r = ElementRef{};
-    m.program = Program{};
-    m.pc = nullptr;
+    m.tablesClear = true;
 }
 
 Machine::~Machine() { unloadProgram(*this); }

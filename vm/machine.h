@@ -68,17 +68,19 @@ struct Op {
 
 enum class ArrayKind : uint8_t { None, Int, Real, String };
 
+// All zero is the empty entry. The machine's tables start as untouched zero pages (see
+// Machine::operator new), so these carry no member initialisers that would write every entry.
 struct ArrayEntry {
-    void* storage = nullptr;  // int32_t[], float[] or char*[] by kind
-    ArrayKind kind = ArrayKind::None;
-    int32_t sizes[5] = {0, 0, 0, 0, 0};  // highest index + 1 per dimension (dimension 1 alone for 1-D)
-    int32_t total = 0;
+    void* storage;  // int32_t[], float[] or char*[] by kind
+    ArrayKind kind;
+    int32_t sizes[5];  // highest index + 1 per dimension (dimension 1 alone for 1-D)
+    int32_t total;
 };
 
 // One ReferenceTable entry: the array element a temporary was last read from.
 struct ElementRef {
-    int16_t array = -1;  // ArrayTable index (cell number - 3000), -1 = none
-    int32_t element = 0;
+    uint16_t arraySlot;  // ArrayTable index (cell number - 3000) + 1; 0 = none
+    int32_t element;
 };
 
 // --- calls -------------------------------------------------------------------------------------
@@ -146,16 +148,25 @@ struct CommandEntry {
 // --- the machine -------------------------------------------------------------------------------
 
 struct Machine {
-    Machine() = default;  // not user-provided: `new Machine()` zero-fills every cell
+    Machine() = default;
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
     ~Machine();  // frees the loaded program's strings and arrays (vm/image_loader.cpp)
+
+    // The machine is about a megabyte of tables that start at zero. Memory from calloc is already
+    // zero (fresh pages from the system), so only the entries a program uses are ever touched:
+    // clearing them all at every start would cost more than an empty program's whole run.
+    static void* operator new(size_t size);
+    static void operator delete(void* memory) noexcept;
 
     Cell cells[kCellCount];
     Cell scratch;  // target of operand words that are not cells
     ElementRef refs[kCellCount];
     ArrayEntry arrays[kVariableCellCount];
     Program program;
+    // No cell, reference or array entry holds anything: true for a new machine and after an
+    // unload; a load clears it (only loaded programs write the tables).
+    bool tablesClear = true;
 
     // interpreter state
     const Op* pc = nullptr;

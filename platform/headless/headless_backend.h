@@ -35,6 +35,7 @@ class HeadlessBackend final : public Backend {
     void waitUntilMicros(uint64_t deadline) override;
     bool nextEvent(Event &event, uint64_t framesPresented) override;
     void present(const uint32_t *pixels, uint64_t frameNumber) override;
+    bool showsFrames() const override { return !frameFolder_.empty(); }
     bool setClipboardText(const std::string &text) override;
     std::string clipboardText() override { return clipboard_; }
     bool messageBox(const std::string &caption, const std::string &text, MessageIcon icon) override;
