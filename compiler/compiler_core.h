@@ -10,6 +10,7 @@
 #pragma once
 
 #include "compiler/language_file.h"
+#include "compiler/text_hash.h"
 #include "compiler/vocabulary.h"
 
 #include <cstdint>
@@ -38,6 +39,21 @@ constexpr int kMsgTooManyTemporaries = 53;
 constexpr int kMsgCannotReadSource = 54;
 constexpr int kMsgCannotWriteImage = 55;
 constexpr int kMsgTooManyIncludeNames = 56;
+
+// The key a symbol or label is filed under: the name, a zero byte, the scope as two raw bytes
+// (scopes run from -1 to 1023) and '[' for an array. Built in a buffer of its own, so that looking a
+// name up allocates nothing.
+class SymbolKey {
+public:
+    SymbolKey(std::string_view name, int scope, bool array = false);
+    std::string_view view() const { return long_.empty() ? std::string_view(short_, size_) : std::string_view(long_); }
+    std::string text() const { return std::string(view()); }
+
+private:
+    char short_[124];
+    uint32_t size_ = 0;
+    std::string long_;  // names that do not fit short_
+};
 
 struct Operand {
     char type = 'x';  // l integer, f real, s string, a label, x failed
@@ -162,9 +178,9 @@ private:
     Operand integerConstant(int32_t value);
     Operand realConstant(float value);
     Operand stringConstant(std::string text);
-    Operand resolveName(const std::string& name);
+    Operand resolveName(std::string_view name);
     Operand labelReference(const std::string& name, int scope);
-    bool defineLabel(const std::string& name, int scope, int32_t position);
+    bool defineLabel(std::string_view name, int scope, int32_t position);
     bool addDataItem(const std::string& literal);
     static char typeOfIndex(int32_t index);
 
@@ -229,16 +245,16 @@ private:
     std::vector<DataItem> data_;
 
     std::vector<VariableSymbol> variables_[3];
-    std::unordered_map<std::string, int32_t> variableIndex_[3];
+    TextMap<int32_t> variableIndex_[3];
 
     std::vector<LabelEntry> labels_;
-    std::unordered_map<std::string, int> labelIndex_;
-    std::unordered_map<std::string, LabelDefinition> labelDefinitions_;
-    std::unordered_set<std::string> dims_;
+    TextMap<int> labelIndex_;
+    TextMap<LabelDefinition> labelDefinitions_;
+    TextSet dims_;
 
     std::vector<UserFunction> functions_;
     int lastDeclared_ = 0;
-    std::unordered_map<std::string, int> functionIndex_;
+    TextMap<int> functionIndex_;
 
     std::vector<OpenStructure> structures_;
     bool inSelect_ = false, defaultSeen_ = false;
@@ -257,7 +273,6 @@ bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens 
 bool isIdentifierChar(char c);  // letter, digit, _, # or $
 std::string trimmed(std::string_view text);
 std::string_view trimmedView(std::string_view text);
-std::string symbolKey(const std::string& name, int scope, bool array = false);
 std::vector<std::string> splitWords(std::string_view statement);
 
 }  // namespace compiler

@@ -378,7 +378,7 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
     int first = named.front(), working = first;
     if (expectedType_) {
         int last = first;
-        for (int j = first; j < static_cast<int>(functions.size()) && functions[j].name == callName; ++j) {
+        for (int j = first; j < functions[first].runEnd; ++j) {
             last = j;
             if (!functions[j].signature.empty() && functions[j].signature[0] == expectedType_) {
                 working = j;
@@ -400,7 +400,7 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
         if (argument.type == 'l' || argument.type == 'f') {
             bool fits = false;
             std::string wanted = types + argument.type;
-            for (int j = working; !fits && j < static_cast<int>(functions.size()) && functions[j].name == callName; ++j)
+            for (int j = working; !fits && j < functions[working].runEnd; ++j)
                 fits = functions[j].signature.compare(1, wanted.size(), wanted) == 0 &&
                        functions[j].signature.size() > wanted.size();
             if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');

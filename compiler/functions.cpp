@@ -29,7 +29,7 @@ char typeOfName(const std::string& name) {
 }  // namespace
 
 int Compiler::findFunction(std::string_view name) const {
-    auto found = functionIndex_.find(std::string(name));
+    auto found = functionIndex_.find(name);
     return found == functionIndex_.end() ? -1 : found->second;
 }
 

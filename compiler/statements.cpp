@@ -423,7 +423,7 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
             if (argument.type == 'l' || argument.type == 'f') {
                 std::string wanted = types + argument.type;
                 bool fits = false;
-                for (size_t j = entry; !fits && j < commands.size() && commands[j].name == matched.name; ++j) {
+                for (int j = entry; !fits && j < matched.runEnd; ++j) {
                     const std::string& signature = commands[j].signature;
                     fits = (!signature.empty() && (signature[0] == '0' || signature[0] == 'e')) ||
                            signature.compare(0, wanted.size(), wanted) == 0;
@@ -436,7 +436,7 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
     }
     if (types == "x") return false;
     int chosen = -1;
-    for (int j : vocabulary_.commandsNamed(matched.name)) {
+    for (int j : vocabulary_.commandsLike(entry)) {
         if (j < entry) continue;
         const std::string& signature = commands[j].signature;
         if (signature == types || (types.empty() && !signature.empty() && signature[0] == '0') ||
@@ -540,7 +540,7 @@ bool Compiler::compileDim(std::string_view text) {
     std::string name = trimmed(body.substr(0, open));
     body[open] = ',';
     if (close != std::string::npos && close > open) body[close] = ' ';
-    dims_.insert(symbolKey(name, scope_));
+    dims_.insert(SymbolKey(name, scope_).text());
     int entry = vocabulary_.firstCommand("dim");
     if (entry < 0) return false;
     arrayFlag_ = true;

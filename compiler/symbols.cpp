@@ -25,16 +25,17 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
-std::string symbolKey(const std::string& name, int scope, bool array) {
-    // The name, a zero byte, the scope as two raw bytes (scopes run from -1 to 1023), the array mark.
-    std::string key;
-    key.reserve(name.size() + 4);
-    key += name;
-    key += '\0';
-    key += static_cast<char>(scope & 0xff);
-    key += static_cast<char>((scope >> 8) & 0xff);
-    if (array) key += '[';
-    return key;
+SymbolKey::SymbolKey(std::string_view name, int scope, bool array) {
+    const char tail[4] = {'\0', static_cast<char>(scope & 0xff), static_cast<char>((scope >> 8) & 0xff), '['};
+    size_t tailSize = array ? 4 : 3;
+    if (name.size() + tailSize <= sizeof short_) {
+        std::memcpy(short_, name.data(), name.size());
+        std::memcpy(short_ + name.size(), tail, tailSize);
+        size_ = static_cast<uint32_t>(name.size() + tailSize);
+    } else {
+        long_.assign(name);
+        long_.append(tail, tailSize);
+    }
 }
 
 Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
@@ -168,19 +169,20 @@ Operand Compiler::stringConstant(std::string text) {
     return {'s', kStringConst + static_cast<int32_t>(stringConstants_.size()) - 1};
 }
 
-Operand Compiler::resolveName(const std::string& name) {
-    char type = name.find('#') != std::string::npos ? 'f' : name.find('$') != std::string::npos ? 's' : 'l';
+Operand Compiler::resolveName(std::string_view name) {
+    char type = name.find('#') != std::string_view::npos ? 'f' : name.find('$') != std::string_view::npos ? 's' : 'l';
     int t = typeSlot(type);
     bool array = arrayFlag_;
     arrayFlag_ = false;
     const int32_t base = t == 0 ? kIntVar : t == 1 ? kRealVar : kStringVar;
     if (typeOnly_) return {type, base};
     auto& index = variableIndex_[t];
-    auto found = index.find(symbolKey(name, scope_, array));
+    SymbolKey key(name, scope_, array);
+    auto found = index.find(key.view());
     if (found != index.end()) return {type, found->second};
     if (array && scope_ != 0) {
         // A function sees the main program's arrays it does not have itself.
-        found = index.find(symbolKey(name, 0, true));
+        found = index.find(SymbolKey(name, 0, true).view());
         if (found != index.end()) return {type, found->second};
     }
     if (static_cast<int>(variables_[t].size()) >= kVariablesPerType) {
@@ -188,24 +190,24 @@ Operand Compiler::resolveName(const std::string& name) {
         return {};
     }
     int32_t operand = base + static_cast<int32_t>(variables_[t].size());
-    variables_[t].push_back({name, scope_, array, line_});
-    index.emplace(symbolKey(name, scope_, array), operand);
+    variables_[t].push_back({std::string(name), scope_, array, line_});
+    index.emplace(key.text(), operand);
     return {type, operand};
 }
 
 Operand Compiler::labelReference(const std::string& name, int scope) {
     if (typeOnly_) return {'a', kLabel};
-    std::string key = symbolKey(name, scope);
-    auto found = labelIndex_.find(key);
+    SymbolKey key(name, scope);
+    auto found = labelIndex_.find(key.view());
     if (found != labelIndex_.end()) return {'a', kLabel + found->second};
     if (static_cast<int>(labels_.size()) >= kMaxLabels) return {};
     labels_.push_back({name, scope, line_, {}});
-    labelIndex_.emplace(key, static_cast<int>(labels_.size()) - 1);
+    labelIndex_.emplace(key.text(), static_cast<int>(labels_.size()) - 1);
     return {'a', kLabel + static_cast<int32_t>(labels_.size()) - 1};
 }
 
-bool Compiler::defineLabel(const std::string& name, int scope, int32_t position) {
-    auto inserted = labelDefinitions_.try_emplace(symbolKey(name, scope),
+bool Compiler::defineLabel(std::string_view name, int scope, int32_t position) {
+    auto inserted = labelDefinitions_.try_emplace(SymbolKey(name, scope).text(),
                                                   LabelDefinition{position, static_cast<int32_t>(data_.size())});
     return inserted.second;
 }
@@ -256,7 +258,7 @@ bool Compiler::finish(int lastLine, bool fileCompile) {
         return failText(text);
     };
     for (const LabelEntry& label : labels_) {
-        auto definition = labelDefinitions_.find(symbolKey(label.name, label.scope));
+        auto definition = labelDefinitions_.find(SymbolKey(label.name, label.scope).view());
         if (definition == labelDefinitions_.end()) return failAt(48, label.firstLine);
         for (const LabelFixup& fixup : label.fixups)
             code_[fixup.position] = fixup.data ? kDataItem + definition->second.dataPosition
@@ -264,7 +266,7 @@ bool Compiler::finish(int lastLine, bool fileCompile) {
     }
     for (int t = 0; t < 3; ++t)
         for (const VariableSymbol& symbol : variables_[t])
-            if (symbol.array && !dims_.count(symbolKey(symbol.name, symbol.scope))) return failAt(49, symbol.line);
+            if (symbol.array && !dims_.count(SymbolKey(symbol.name, symbol.scope).view())) return failAt(49, symbol.line);
     if (!structures_.empty()) return failAt(50, lastLine);
     emitWord(0);
     return true;

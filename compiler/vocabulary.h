@@ -2,10 +2,13 @@
 // command code the interpreter dispatches on and the parameter types that select among entries.
 #pragma once
 
+#include "compiler/text_hash.h"
+
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace compiler {
@@ -15,6 +18,8 @@ struct VocabularyEntry {
     int32_t code = 0;
     std::string signature;  // l integer, f real, s string; 0 / e / a as first letter of commands
     bool structureKeyword = false;
+    int group = 0;          // entries of the same name (and kind) share the group number
+    int runEnd = 0;         // one past the last entry of this name in the unbroken run from here
 };
 
 class Vocabulary {
@@ -32,8 +37,10 @@ public:
     const std::vector<VocabularyEntry>& functions() const { return functions_; }
 
     // Indexes of every entry with that name, in table order (empty when none).
-    const std::vector<int>& commandsNamed(std::string_view name) const;
-    const std::vector<int>& functionsNamed(std::string_view name) const;
+    std::span<const int> commandsNamed(std::string_view name) const { return commandIndex_.named(name); }
+    std::span<const int> functionsNamed(std::string_view name) const { return functionIndex_.named(name); }
+    // Indexes of every command with the name of command `entry`, without looking the name up.
+    std::span<const int> commandsLike(int entry) const { return commandIndex_.members(commands_[entry].group); }
     int firstCommand(std::string_view name) const;
     int firstFunction(std::string_view name) const;
     // First function entry whose name begins with '@' (the array element read group), -1 when none.
@@ -44,17 +51,26 @@ public:
     size_t longestCommandWords() const { return longestCommandWords_; }
 
 private:
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    // The entries of each name as one run of a shared list: a name costs one table slot, not a list
+    // of its own.
+    class NameIndex {
+    public:
+        int groupOf(std::string_view name);  // adds the name when it is new
+        void finish(const std::vector<VocabularyEntry>& entries);
+        std::span<const int> named(std::string_view name) const;
+        std::span<const int> members(int group) const;
+
+    private:
+        TextMap<int> groups_;
+        std::vector<int> firsts_;   // per group: start in members_, and past its end in the next slot
+        std::vector<int> members_;  // entry indexes, grouped by name, each group in table order
     };
-    using NameIndex = std::unordered_map<std::string, std::vector<int>, NameHash, std::equal_to<>>;
 
     std::vector<VocabularyEntry> commands_;
     std::vector<VocabularyEntry> functions_;
     NameIndex commandIndex_;
     NameIndex functionIndex_;
-    std::unordered_map<int32_t, int> codeIndex_;
+    std::vector<std::pair<int32_t, int>> codeIndex_;  // sorted by code, the first entry of each code
     int arrayRead_ = -1;
     size_t longestCommandWords_ = 1;
 };
