@@ -257,7 +257,7 @@ class DisplayDevice {
         PixelLayout layout;
         bool centred = false;
         std::array<std::array<uint16_t, 256>, 3> gamma{};
-        std::vector<uint8_t> pixels;
+        PixelBytes pixels;
     };
     mutable ComposedFrame composed_;
 };

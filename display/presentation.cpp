@@ -82,7 +82,9 @@ void DisplayDevice::present() {
         std::swap(primary_, back_);
         page ^= 1;
     } else {
-        primary_->pixels = back_->pixels;
+        if (!(back_->blank && primary_->blank && primary_->pixels.size() == back_->pixels.size()))
+            primary_->pixels = back_->pixels;
+        primary_->blank = back_->blank;
     }
     // Where the picture's top-left lands in the client area, for mouse coordinates: centred in a
     // screen-sized window, at the origin otherwise.

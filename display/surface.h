@@ -6,11 +6,43 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
 namespace display {
+
+// Pixel memory comes from calloc and new elements are left as they are: a fresh screen-sized
+// surface is then zero pages the system has not handed out yet, and only the parts drawn on are
+// ever brought in. (Only a vector that was empty may grow this way: elements are not cleared.)
+template <class T>
+struct ZeroPageAllocator {
+    using value_type = T;
+    ZeroPageAllocator() = default;
+    template <class U>
+    ZeroPageAllocator(const ZeroPageAllocator<U> &) {}
+    T *allocate(size_t count) {
+        void *memory = std::calloc(count ? count : 1, sizeof(T));
+        if (!memory)
+            throw std::bad_alloc();
+        return static_cast<T *>(memory);
+    }
+    void deallocate(T *memory, size_t) { std::free(memory); }
+    template <class U>
+    void construct(U *) noexcept {}
+    template <class U, class... Args>
+    void construct(U *at, Args &&...args) {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const ZeroPageAllocator<U> &) const {
+        return true;
+    }
+};
+
+using PixelBytes = std::vector<uint8_t, ZeroPageAllocator<uint8_t>>;
 
 // How a pixel's bits split into red, green and blue, derived from the three channel masks. The
 // masks are taken to be contiguous and ordered red above green above blue, which holds for every
@@ -76,8 +108,12 @@ struct Surface {
     int pitch = 0;
     int bytesPerPixel = 2;
     PixelLayout layout = PixelLayout::forDepth(16);
-    std::vector<uint8_t> pixels;
+    PixelBytes pixels;
     std::optional<uint32_t> colourKey;
+    // Every pixel is zero and nothing has asked to write since: clearing to black and copying
+    // between two such surfaces have nothing to do. Writers reach the pixels through row() (or
+    // setPixel), which drops the mark; code writing `pixels` directly keeps it right itself.
+    bool blank = false;
 
     Surface() = default;
     Surface(int w, int h, int bitsPerPixel) { reset(w, h, bitsPerPixel); }
@@ -89,7 +125,9 @@ struct Surface {
         bytesPerPixel = std::clamp(bitsPerPixel / 8, 2, 4);
         layout = PixelLayout::forDepth(bytesPerPixel * 8);
         pitch = width * bytesPerPixel;
-        pixels.assign(size_t(pitch) * size_t(height), 0);
+        pixels = PixelBytes();
+        pixels.resize(size_t(pitch) * size_t(height)); // zero, see ZeroPageAllocator
+        blank = true;
         colourKey.reset();
     }
 
@@ -97,7 +135,10 @@ struct Surface {
     bool empty() const { return width <= 0 || height <= 0; }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 
-    uint8_t *row(int y) { return pixels.data() + size_t(y) * size_t(pitch); }
+    uint8_t *row(int y) {
+        blank = false;
+        return pixels.data() + size_t(y) * size_t(pitch);
+    }
     const uint8_t *row(int y) const { return pixels.data() + size_t(y) * size_t(pitch); }
 
     // Raw packed pixel access; callers check bounds (contains) first.
@@ -126,13 +167,15 @@ struct Surface {
 
     // Fills the whole surface with one packed value.
     void fill(uint32_t packed) {
-        if (empty())
+        if (empty() || (packed == 0 && blank))
             return;
         uint8_t *first = row(0);
         for (int x = 0; x < width; ++x)
             setPixel(x, 0, packed);
         for (int y = 1; y < height; ++y)
             std::memcpy(row(y), first, size_t(width) * size_t(bytesPerPixel));
+        // Rows are whole when pitch is width * bytes; otherwise padding keeps old bytes.
+        blank = packed == 0 && pitch == width * bytesPerPixel;
     }
     void fillColour(uint32_t rgb) { fill(layout.pack(rgb)); }
 

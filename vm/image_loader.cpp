@@ -61,10 +61,13 @@ void setStoredString(Cell& c, const uint8_t* data, size_t length) {
 
 void loadConstants(Machine& m, const ImageReader& r) {
     int32_t w1 = r.word(1), w2 = r.word(2), w3 = r.word(3), w5 = r.word(5);
+    noteCellsUsed(m, kIntConstBase, w2 - w1);
+    noteCellsUsed(m, kRealConstBase, w3 - w2);
     for (int32_t k = 0; k < w2 - w1; ++k) m.cells[kIntConstBase + k].i = r.word(w1 + k);
     for (int32_t k = 0; k < w3 - w2; ++k) m.cells[kRealConstBase + k].i = r.word(w2 + k);
 
     int32_t count = r.word(4);
+    noteCellsUsed(m, kStringConstBase, count);
     size_t at = size_t(w3) * 4, end = size_t(w5) * 4;
     for (int32_t k = 0; k < count; ++k) {
         check(at < end, "more string constants than the string area holds");
@@ -83,6 +86,7 @@ void loadData(Machine& m, const ImageReader& r, int32_t ownerStart) {
     m.program.dataCount = count;
 
     size_t at = size_t(w5) + mapWords;  // word index
+    noteCellsUsed(m, kDataBase, count);
     for (int32_t k = 0; k < count; ++k) {
         Cell& c = m.cells[kDataBase + k];
         switch (types[k]) {
@@ -106,10 +110,13 @@ void loadData(Machine& m, const ImageReader& r, int32_t ownerStart) {
 
 void loadOwners(Machine& m, const ImageReader& r, int32_t ownerStart, int32_t ownerWords) {
     size_t at = size_t(ownerStart), end = size_t(ownerStart) + size_t(ownerWords);
+    const int bases[3] = {kIntVarBase, kRealVarBase, kStringVarBase};
+    int kind = 0;
     for (auto& table : m.program.owners) {
         check(at < end, "the owner tables are shorter than their counts");
         int32_t count = r.word(at++);
         check(count >= 0 && count <= kMaxVariables, "an owner table count is out of range");
+        noteCellsUsed(m, bases[kind++], count);  // calls save and restore these
         check(size_t(count) <= end - at, "the owner tables are shorter than their counts");
         table.resize(count);
         for (int32_t k = 0; k < count; ++k) table[k] = static_cast<int16_t>(r.word(at++));
@@ -120,6 +127,7 @@ Op relocate(Machine& m, int32_t word, int32_t codeSize) {
     Op op{&m.scratch, word, codeSize - 1};
     if (word >= 10000 && word < 25000) {
         op.cell = &m.cells[word - 10000];
+        noteCellsUsed(m, word - 10000, 1);
     } else if (word >= 25000 && word < 35000) {
         op.n = word - 25000;
     } else if (word >= 37000) {
@@ -175,7 +183,6 @@ void checkHeader(const ImageReader& r) {
 
 bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why) {
     unloadProgram(m);
-    m.tablesClear = false;
     try {
         ImageReader r(data, size);
         checkHeader(r);
@@ -184,6 +191,7 @@ bool loadImage(Machine& m, const uint8_t* data, size_t size, std::string* why) {
         loadData(m, r, ownerStart);
         loadOwners(m, r, ownerStart, r.word(11));
         m.program.stringVariableCount = r.word(10);
+        noteCellsUsed(m, kStringVarBase, m.program.stringVariableCount);
         for (int32_t k = 0; k < m.program.stringVariableCount; ++k) setString(m.cells[kStringVarBase + k], "", 0);
         loadCode(m, r);
     } catch (const Failure& f) {
@@ -210,17 +218,21 @@ bool loadImageFile(Machine& m, const std::string& path, std::string* why) {
 void unloadProgram(Machine& m) {
     m.program = Program{};
     m.pc = nullptr;
-    // A machine no program was ever loaded into has nothing to free; its tables are still
-    // untouched zero pages, which a sweep would bring in one by one.
-    if (m.tablesClear) return;
-    // Every string cell is freed whatever the image held, so a half-built load is cleaned the same way.
-    for (Cell& c : m.cells) freeString(c);
     freeString(m.scratch);
-    for (ArrayEntry& a : m.arrays) releaseArray(a);
-    for (Cell& c : m.cells) c.i = 0;
     m.scratch.i = 0;
-    for (ElementRef& r : m.refs) r = ElementRef{};
-    m.tablesClear = true;
+    // Only blocks a program could write are swept (a half-built load marked what it wrote first);
+    // the rest of the tables are still untouched zero pages.
+    for (int block = 0; block < kCellBlockCount; ++block) {
+        if (!m.usedCellBlocks.test(size_t(block))) continue;
+        const int first = block * kCellBlock, end = std::min(first + kCellBlock, kCellCount);
+        for (int cell = first; cell < end; ++cell) {
+            freeString(m.cells[cell]);
+            m.cells[cell].i = 0;
+            m.refs[cell] = ElementRef{};
+            if (cell >= kIntVarBase && cell < kIntVarBase + kVariableCellCount) releaseArray(m.arrays[cell - kIntVarBase]);
+        }
+    }
+    m.usedCellBlocks.reset();
 }
 
 Machine::~Machine() { unloadProgram(*this); }

@@ -13,7 +13,9 @@
 //     writes its fallback result and returns.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,6 +50,8 @@ constexpr int kDataBase = 15000;
 constexpr int kUnaddressedBase = 25000;
 constexpr int kVariableCellCount = 6000;  // cells 3000..8999: the ArrayTable's entries
 constexpr int kMaxStringLength = 255;
+constexpr int kCellBlock = 256;
+constexpr int kCellBlockCount = (kCellCount + kCellBlock - 1) / kCellBlock;
 
 struct Cell {
     union {
@@ -164,9 +168,10 @@ struct Machine {
     ElementRef refs[kCellCount];
     ArrayEntry arrays[kVariableCellCount];
     Program program;
-    // No cell, reference or array entry holds anything: true for a new machine and after an
-    // unload; a load clears it (only loaded programs write the tables).
-    bool tablesClear = true;
+    // The blocks of cells (with their references and array entries) the loaded program can write:
+    // those its operands, constants, DATA and variables name. Unloading sweeps only these, so the
+    // untouched rest of the tables is never brought into memory.
+    std::bitset<kCellBlockCount> usedCellBlocks;
 
     // interpreter state
     const Op* pc = nullptr;
@@ -246,6 +251,14 @@ struct Machine {
 // Allocates a machine (it is large: heap only) with every code on the unknown-command handler and
 // the core instructions registered.
 std::unique_ptr<Machine> createMachine();
+
+// Records that cells first .. first + count - 1 may hold strings, arrays or element references
+// (the loader does it for every cell a program names; code writing other cells must too).
+inline void noteCellsUsed(Machine& m, int first, int count) {
+    if (count <= 0 || first < 0 || first >= kCellCount) return;
+    const int last = std::min(first + count, kCellCount) - 1;
+    for (int block = first / kCellBlock; block <= last / kCellBlock; ++block) m.usedCellBlocks.set(size_t(block));
+}
 
 // --- strings (vm/strings.cpp) --------------------------------------------------------------------
 

@@ -286,6 +286,10 @@ TEST(ImageLoader, UnloadFreesStringsAndArrays) {
     auto m = createMachine();
     std::vector<uint8_t> image = richImage();
     ASSERT_TRUE(loadImage(*m, image.data(), image.size()));
+    // What the program could not have written itself is noted, as every writer outside it must.
+    noteCellsUsed(*m, 2005, 1);
+    noteCellsUsed(*m, kIntVarBase, 1);
+    noteCellsUsed(*m, kStringVarBase, 1);
     setString(m->cells[2005], "temporary");
     ArrayEntry& names = m->arrays[kStringVarBase - kIntVarBase];
     names.kind = ArrayKind::String;
