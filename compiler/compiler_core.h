@@ -14,6 +14,7 @@
 #include "compiler/vocabulary.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -53,6 +54,17 @@ private:
     char short_[124];
     uint32_t size_ = 0;
     std::string long_;  // names that do not fit short_
+};
+
+// The words of a statement, as views into it. A word that held control characters inside quotes is
+// kept without them in `cleaned` (reserved to the statement's size first, so views stay valid).
+struct Words {
+    std::vector<std::string_view> list;
+    std::string cleaned;
+
+    size_t size() const { return list.size(); }
+    bool empty() const { return list.empty(); }
+    std::string_view operator[](size_t i) const { return list[i]; }
 };
 
 struct Operand {
@@ -179,33 +191,47 @@ private:
     Operand realConstant(float value);
     Operand stringConstant(std::string text);
     Operand resolveName(std::string_view name);
-    Operand labelReference(const std::string& name, int scope);
+    Operand labelReference(std::string_view name, int scope);
     bool defineLabel(std::string_view name, int scope, int32_t position);
-    bool addDataItem(const std::string& literal);
+    bool addDataItem(std::string_view literal);
     static char typeOfIndex(int32_t index);
 
     // --- expressions (expressions.cpp)
-    Operand compileExpression(std::string text);
-    Operand compileOperatorExpression(std::string text);
+    // The parameters of one call or command, as views into its text.
+    struct ParameterList {
+        std::string_view items[kMaxParameters];
+        size_t count = 0;
+    };
+    Operand compileExpression(std::string_view text);
+    Operand compileOperatorExpression(std::string_view text);
     Operand compileOperand(std::string_view text);
-    Operand compileCall(const std::string& name, const std::string& arguments);
+    Operand compileCall(std::string_view name, std::string_view arguments);
     Operand compileUserCall(int function, const std::string& arguments);
     Operand convert(Operand operand, char to);
+    bool splitParameters(std::string_view text, ParameterList& out);
     bool splitParameters(std::string_view text, std::vector<std::string>& out);
     std::string typeList(std::string_view letters) const;
-    bool noFittingFunction(const std::string& name);
+    bool noFittingFunction(std::string_view name);
     void prepareOperatorEntries();
 
     // --- statements (statements.cpp)
     struct Match;
-    bool matchStatement(const std::vector<std::string>& words, Match& match);
-    bool compileCommand(int entry, std::string parameters);
+    // Buffers of one level of statement nesting, kept from statement to statement so that a
+    // statement's words and rewritten texts cost no allocation once the buffers have grown.
+    struct StatementScratch {
+        Words words;
+        std::string text;
+        std::vector<Operand> operands;
+    };
+    StatementScratch& scratch();
+    bool matchStatement(const Words& words, Match& match);
+    bool compileCommand(int entry, std::string_view parameters);
     bool compileNotACommand(std::string_view text);
-    bool compileOneLineIf(const std::vector<std::string>& words);
-    bool compileFor(const std::vector<std::string>& words);
+    bool compileOneLineIf(const Words& words);
+    bool compileFor(const Words& words);
     bool compileDim(std::string_view text);
-    bool compileSelect(const std::vector<std::string>& words);
-    bool compileRest(const std::string& rest);
+    bool compileSelect(const Words& words);
+    bool compileRest(std::string_view rest);
     bool compileFunctionHeader(std::string_view text);
     bool isLabelDefinition(std::string_view text, std::string& name) const;
 
@@ -233,6 +259,7 @@ private:
     bool arrayFlag_ = false;
     char expectedType_ = 0;
     int depth_ = 0;  // recursion guard for statement and expression rewriting
+    std::deque<StatementScratch> scratch_;  // one per nesting level; a deque never moves its elements
 
     int32_t nextTemp_[3] = {kIntTemp, kRealTemp, kStringTemp};
     int32_t tempLimit_[3] = {kIntTemp + kTempsPerMain, kRealTemp + kTempsPerMain, kStringTemp + kTempsPerMain};
@@ -273,6 +300,7 @@ bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens 
 bool isIdentifierChar(char c);  // letter, digit, _, # or $
 std::string trimmed(std::string_view text);
 std::string_view trimmedView(std::string_view text);
-std::vector<std::string> splitWords(std::string_view statement);
+void splitWords(std::string_view statement, Words& out);
+std::vector<std::string> splitWords(std::string_view statement);  // the same as texts
 
 }  // namespace compiler

@@ -35,19 +35,43 @@ bool isOperatorChar(char c) {
 bool isSignContext(char c) { return isOperatorChar(c); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// "?" and the operand index in decimal (indexes are positive).
-std::string reference(const Operand& operand) {
-    char digits[16];
-    int n = 0;
-    for (uint32_t value = static_cast<uint32_t>(operand.index); n == 0 || value > 0; value /= 10)
-        digits[n++] = static_cast<char>('0' + value % 10);
-    std::string out(1, '?');
-    while (n > 0) out += digits[--n];
-    return out;
+// "?" and the operand index in decimal (indexes are positive), written into a buffer.
+struct Reference {
+    char text[16];
+    size_t size = 0;
+    explicit Reference(const Operand& operand) {
+        char digits[12];
+        int n = 0;
+        for (uint32_t value = static_cast<uint32_t>(operand.index); n == 0 || value > 0; value /= 10)
+            digits[n++] = static_cast<char>('0' + value % 10);
+        text[size++] = '?';
+        while (n > 0) text[size++] = digits[--n];
+    }
+    std::string_view view() const { return {text, size}; }
+};
+
+// A number in the text read as strtoll / strtod read it, without building a string for it.
+long long readInteger(std::string_view digits) {
+    char buffer[64];
+    if (digits.size() < sizeof buffer) {
+        digits.copy(buffer, digits.size());
+        buffer[digits.size()] = '\0';
+        return std::strtoll(buffer, nullptr, 10);
+    }
+    return std::strtoll(std::string(digits).c_str(), nullptr, 10);
+}
+double readReal(std::string_view text) {
+    char buffer[64];
+    if (text.size() < sizeof buffer) {
+        text.copy(buffer, text.size());
+        buffer[text.size()] = '\0';
+        return std::strtod(buffer, nullptr);
+    }
+    return std::strtod(std::string(text).c_str(), nullptr);
 }
 
 // Position of the ')' closing the '(' at `open`, skipping quoted texts; npos when unbalanced.
-size_t matchingParenthesis(const std::string& text, size_t open) {
+size_t matchingParenthesis(std::string_view text, size_t open) {
     int depth = 0;
     bool quoted = false;
     for (size_t p = open; p < text.size(); ++p) {
@@ -62,7 +86,7 @@ size_t matchingParenthesis(const std::string& text, size_t open) {
 
 // Finds the next operator of a level at or after `from`, outside quotes and parentheses, never at
 // position 0. Sets `length` to the spelling's length.
-size_t findOperator(const std::string& text, int level, size_t from, size_t& length) {
+size_t findOperator(std::string_view text, int level, size_t from, size_t& length) {
     // After a replacement the scan goes on behind the new reference, where the text is outside
     // quotes and parentheses (the operator just compiled was); a level's first scan starts at 0.
     bool quoted = false;
@@ -90,7 +114,7 @@ size_t findOperator(const std::string& text, int level, size_t from, size_t& len
 }
 
 // Start of the left operand of the operator at `op`.
-size_t leftOperandStart(const std::string& text, size_t op) {
+size_t leftOperandStart(std::string_view text, size_t op) {
     bool quoted = false;
     int depth = 0;
     size_t p = op;
@@ -117,7 +141,7 @@ size_t leftOperandStart(const std::string& text, size_t op) {
 }
 
 // End (exclusive) of the right operand that starts at `start`.
-size_t rightOperandEnd(const std::string& text, size_t start) {
+size_t rightOperandEnd(std::string_view text, size_t start) {
     size_t p = start;
     while (p < text.size() && text[p] == ' ') ++p;
     if (p < text.size() && text[p] == '-') ++p;  // a sign directly after the operator
@@ -168,9 +192,9 @@ void Compiler::prepareOperatorEntries() {
             }
 }
 
-bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& out) {
-    out.clear();
-    if (trimmed(text).empty()) return true;
+bool Compiler::splitParameters(std::string_view text, ParameterList& out) {
+    out.count = 0;
+    if (trimmedView(text).empty()) return true;
     bool quoted = false;
     int depth = 0;
     size_t start = 0;
@@ -181,12 +205,19 @@ bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& 
         if (c == '(') ++depth;
         if (c == ')') --depth;
         if (c == ',' && (depth <= 0 || p == text.size())) {
-            if (static_cast<int>(out.size()) == kMaxParameters) return fail(25);
-            out.push_back(trimmed(text.substr(start, p - start)));
+            if (static_cast<int>(out.count) == kMaxParameters) return fail(25);
+            out.items[out.count++] = trimmedView(text.substr(start, p - start));
             start = p + 1;
         }
     }
     return true;
+}
+
+bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& out) {
+    ParameterList parts;
+    bool ok = splitParameters(text, parts);
+    out.assign(parts.items, parts.items + parts.count);
+    return ok;
 }
 
 std::string Compiler::typeList(std::string_view letters) const {
@@ -199,12 +230,12 @@ std::string Compiler::typeList(std::string_view letters) const {
     return out;
 }
 
-bool Compiler::noFittingFunction(const std::string& name) {
+bool Compiler::noFittingFunction(std::string_view name) {
     const auto& named = vocabulary_.functionsNamed(name);
-    if (named.empty()) return failText(message(9) + " " + name + " " + message(10));
+    if (named.empty()) return failText(message(9) + " " + std::string(name) + " " + message(10));
     if (name == "@") return failText(message(11) + " " + message(16));
     const std::string& signature = vocabulary_.functions()[named.back()].signature;
-    return failText(message(11) + " " + name + " " + message(12) + " " +
+    return failText(message(11) + " " + std::string(name) + " " + message(12) + " " +
                     typeList(signature.empty() ? "" : std::string_view(signature).substr(1)));
 }
 
@@ -216,7 +247,10 @@ Operand Compiler::convert(Operand operand, char to) {
     return converted;
 }
 
-Operand Compiler::compileExpression(std::string text) {
+Operand Compiler::compileExpression(std::string_view original) {
+    // The text is read in place; only a group's replacement by its reference needs a copy to write to.
+    std::string_view text = original;
+    std::string rewritten;
     for (;;) {
         if (text.size() >= kMaxExpressionText) {
             fail(43);
@@ -245,24 +279,28 @@ Operand Compiler::compileExpression(std::string text) {
             fail(23);
             return {};
         }
-        if (group == std::string::npos) return compileOperatorExpression(std::move(text));
+        if (group == std::string::npos) return compileOperatorExpression(text);
         size_t close = matchingParenthesis(text, group);
         Operand inner = compileOperatorExpression(text.substr(group + 1, close - group - 1));
         if (inner.type == 'x') return inner;
-        text.replace(group, close - group + 1, reference(inner));
+        if (text.data() != rewritten.data()) rewritten.assign(text);
+        rewritten.replace(group, close - group + 1, Reference(inner).view());
+        text = rewritten;
     }
 }
 
-Operand Compiler::compileOperatorExpression(std::string text) {
-    text = trimmed(text);
+Operand Compiler::compileOperatorExpression(std::string_view original) {
+    std::string_view trimmedText = trimmedView(original);
     // Most texts hold one or two operators: note which operator characters occur at all, once.
     bool present[128] = {};
     bool any = false;
-    for (size_t p = 1; p < text.size(); ++p) {
-        unsigned char c = static_cast<unsigned char>(text[p]);
+    for (size_t p = 1; p < trimmedText.size(); ++p) {
+        unsigned char c = static_cast<unsigned char>(trimmedText[p]);
         if (c < 128 && isOperatorChar(static_cast<char>(c))) present[c] = any = true;
     }
-    if (!any) return compileOperand(text);
+    if (!any) return compileOperand(trimmedText);
+    // Each compiled pair is replaced by its reference: from here on the text is a copy.
+    std::string text(trimmedText);
     bool anyOperator = false;
     Operand last;
     for (int level = 0; level < 13; ++level) {
@@ -296,13 +334,13 @@ Operand Compiler::compileOperatorExpression(std::string text) {
             Operand result = allocateTemporary(entry.signature[0]);
             if (result.type == 'x') return result;
             emitInstruction(entry.code, {result, a, b});
-            std::string ref = reference(result);
-            text.replace(leftStart, rightEnd - leftStart, ref);
+            Reference ref(result);
+            text.replace(leftStart, rightEnd - leftStart, ref.view());
             if (text.size() >= kMaxExpressionText) {
                 fail(43);
                 return {};
             }
-            from = leftStart + ref.size();
+            from = leftStart + ref.size;
             last = result;
         }
     }
@@ -332,18 +370,16 @@ Operand Compiler::compileOperand(std::string_view raw) {
         char c = text[p];
         if (c == '"') quoted = !quoted;
         if (quoted || c != '(' || p == 0 || !isNameChar(text[p - 1])) continue;
-        std::string name(trimmedView(text.substr(0, p)));
-        std::string arguments(text.substr(p + 1, text.size() - p - 2));
+        std::string_view name = trimmedView(text.substr(0, p));
+        std::string_view arguments = text.substr(p + 1, text.size() - p - 2);
         int function = findFunction(name);
-        if (function >= 0) return compileUserCall(function, arguments);
+        if (function >= 0) return compileUserCall(function, std::string(arguments));
         return compileCall(name, arguments);
     }
-    if (onlyNumberChars(text, true, false)) {
-        std::string digits(text.substr(text[0] == '+' ? 1 : 0));
-        return integerConstant(static_cast<int32_t>(std::strtoll(digits.c_str(), nullptr, 10)));
-    }
+    if (onlyNumberChars(text, true, false))
+        return integerConstant(static_cast<int32_t>(readInteger(text.substr(text[0] == '+' ? 1 : 0))));
     if (onlyNumberChars(text, true, true) && std::count(text.begin(), text.end(), '.') == 1)
-        return realConstant(static_cast<float>(std::strtod(std::string(text).c_str(), nullptr)));
+        return realConstant(static_cast<float>(readReal(text)));
     if (text.size() > 1 && text.front() == '"' && text.back() == '"') {
         if (text.size() - 2 > 255) {
             fail(20);
@@ -357,12 +393,13 @@ Operand Compiler::compileOperand(std::string_view raw) {
         fail(22);
         return {};
     }
-    return resolveName(std::string(text));
+    return resolveName(text);
 }
 
-Operand Compiler::compileCall(const std::string& name, const std::string& arguments) {
+Operand Compiler::compileCall(std::string_view name, std::string_view arguments) {
     const auto& functions = vocabulary_.functions();
-    std::string callName = name, callArguments = arguments;
+    std::string_view callName = name, callArguments = arguments;
+    std::string elementArguments;  // an element read passes the array's name before the indexes
     if (vocabulary_.functionsNamed(name).empty()) {
         // Not a function: an element of the array of that name.
         int arrayRead = vocabulary_.arrayReadFunction();
@@ -371,7 +408,9 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
             return {};
         }
         callName = functions[arrayRead].name;
-        callArguments = name + "," + arguments;
+        elementArguments.reserve(name.size() + 1 + arguments.size());
+        elementArguments.append(name).append(1, ',').append(arguments);
+        callArguments = elementArguments;
         arrayFlag_ = true;
     }
     const auto& named = vocabulary_.functionsNamed(callName);
@@ -388,15 +427,16 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
         }
         if (working < 0) working = last;
     }
-    std::vector<std::string> parameters;
+    ParameterList parameters;
     if (!splitParameters(callArguments, parameters)) return {};
     std::string types;
-    std::vector<Operand> operands(1);
+    Operand operands[kMaxParameters + 1];  // the result, then the arguments
+    size_t operandCount = 1;
     char outerExpected = expectedType_;
-    for (size_t k = 0; k < parameters.size(); ++k) {
+    for (size_t k = 0; k < parameters.count; ++k) {
         const std::string& workingSignature = functions[working].signature;
         expectedType_ = k + 1 < workingSignature.size() ? workingSignature[k + 1] : 0;
-        Operand argument = compileExpression(std::move(parameters[k]));
+        Operand argument = compileExpression(parameters.items[k]);
         if (argument.type == 'l' || argument.type == 'f') {
             bool fits = false;
             std::string wanted = types + argument.type;
@@ -406,7 +446,7 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
             if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');
         }
         types += argument.type;
-        operands.push_back(argument);
+        operands[operandCount++] = argument;
     }
     expectedType_ = outerExpected;
     int chosen = -1;
@@ -421,7 +461,7 @@ Operand Compiler::compileCall(const std::string& name, const std::string& argume
     }
     operands[0] = allocateTemporary(functions[chosen].signature[0]);
     if (operands[0].type == 'x') return operands[0];
-    emitInstruction(functions[chosen].code, operands);
+    emitInstruction(functions[chosen].code, operands, operandCount);
     return operands[0];
 }
 

@@ -11,12 +11,18 @@ namespace {
 constexpr const char* kSelectVariable = "welldoneifyoufindthistempvarkaz";
 constexpr int kMaxRewriteDepth = 200;  // statements rewritten into statements: bounded by the line length
 
-std::string joinWords(const std::vector<std::string>& words, size_t from, size_t to) {
-    std::string out;
+// Words from..to joined by single blanks, appended to `out`.
+void appendWords(const Words& words, size_t from, size_t to, std::string& out) {
+    size_t start = out.size();
     for (size_t i = from; i < to && i < words.size(); ++i) {
-        if (!out.empty()) out += ' ';
+        if (out.size() > start) out += ' ';
         out += words[i];
     }
+}
+
+std::string joinWords(const Words& words, size_t from, size_t to) {
+    std::string out;
+    appendWords(words, from, to, out);
     return out;
 }
 
@@ -70,36 +76,34 @@ std::string conditionWords(std::string text) {
     return text;
 }
 
-std::string ltrimmed(std::string_view text) {
+std::string_view ltrimmed(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-    return std::string(text);
+    return text;
 }
 
 }  // namespace
 
-std::vector<std::string> splitWords(std::string_view statement) {
-    std::vector<std::string> words;
-    words.reserve(8);
+void splitWords(std::string_view statement, Words& out) {
+    out.list.clear();
+    out.cleaned.clear();
     bool quoted = false;
     size_t start = std::string_view::npos;  // start of the word being read
     bool control = false;                   // the word holds characters below 32 (dropped)
     auto finish = [&](size_t end) {
         if (start == std::string_view::npos) return;
-        std::string_view raw = statement.substr(start, end - start);
+        std::string_view word = statement.substr(start, end - start);
         start = std::string_view::npos;
-        std::string word;
         if (control) {
-            for (char c : raw)
-                if (static_cast<unsigned char>(c) >= 32) word += c;
-        } else {
-            word.assign(raw);
+            // Only here does a word need storage of its own; `cleaned` never outgrows the statement.
+            if (out.cleaned.capacity() < statement.size()) out.cleaned.reserve(statement.size());
+            size_t from = out.cleaned.size();
+            for (char c : word)
+                if (static_cast<unsigned char>(c) >= 32) out.cleaned += c;
+            word = std::string_view(out.cleaned).substr(from);
         }
         control = false;
-        while (!word.empty() && word.back() == ' ') word.pop_back();
-        if (!word.empty() && words.size() < 256) {
-            if (word.size() > 255) word.resize(255);
-            words.push_back(std::move(word));
-        }
+        while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
+        if (!word.empty() && out.list.size() < 256) out.list.push_back(word.substr(0, 255));
     };
     for (size_t p = 0; p < statement.size(); ++p) {
         char c = statement[p];
@@ -114,7 +118,12 @@ std::vector<std::string> splitWords(std::string_view statement) {
         if (u < 32) control = true;
     }
     finish(statement.size());
-    return words;
+}
+
+std::vector<std::string> splitWords(std::string_view statement) {
+    Words words;
+    splitWords(statement, words);
+    return std::vector<std::string>(words.list.begin(), words.list.end());
 }
 
 struct Compiler::Match {
@@ -124,8 +133,8 @@ struct Compiler::Match {
     std::string rest;
 };
 
-bool Compiler::matchStatement(const std::vector<std::string>& words, Match& match) {
-    const std::string& first = words[0];
+bool Compiler::matchStatement(const Words& words, Match& match) {
+    const std::string_view first = words[0];
     auto laterWord = [&](const char* wanted) {
         for (size_t i = 1; i < words.size(); ++i)
             if (words[i] == wanted) return true;
@@ -139,18 +148,18 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
     if (first == "select" || first == "case" || first == "endcase" || first == "endselect")
         return match.kind = Match::Select, true;
 
-    std::vector<std::string> undimWords;
+    Words undimWords;
     if (first == "undim") {
-        undimWords = words;
+        undimWords.list = words.list;
         arrayFlag_ = true;
         if (undimWords.size() > 1) {
             size_t cut = 0;
             while (cut < undimWords[1].size() && isIdentifierChar(undimWords[1][cut])) ++cut;
-            undimWords[1].resize(cut);
+            undimWords.list[1] = undimWords[1].substr(0, cut);
         }
-        if (undimWords.size() > 2) undimWords.resize(2);
+        if (undimWords.size() > 2) undimWords.list.resize(2);
     }
-    const std::vector<std::string>& matched = first == "undim" ? undimWords : words;
+    const Words& matched = first == "undim" ? undimWords : words;
     size_t n = std::min(matched.size(), vocabulary_.longestCommandWords());
     int entry = -1;
     for (; n > 0; --n) {
@@ -158,9 +167,17 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
             entry = vocabulary_.firstCommand(matched[0]);
             break;
         }
-        std::string name = joinWords(matched, 0, n);
-        if (name.size() > 255) continue;
-        entry = vocabulary_.firstCommand(name);
+        // The first n words as one name, in a buffer: names longer than 255 characters never match.
+        char name[256];
+        size_t length = 0;
+        for (size_t i = 0; i < n && length <= 255; ++i) {
+            if (i > 0) name[length++] = ' ';
+            size_t take = std::min(matched[i].size(), sizeof name - length);
+            matched[i].copy(name + length, take);
+            length += matched[i].size();
+        }
+        if (length > 255) continue;
+        entry = vocabulary_.firstCommand(std::string_view(name, length));
         if (entry >= 0) break;
     }
     if (entry < 0) return match.kind = Match::NotCommand, true;
@@ -169,7 +186,9 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
     const std::string& name = commands[entry].name;
     const std::string& signature = commands[entry].signature;
     bool compiled = signature.empty() || signature[0] != 'e';
-    std::string parameters = joinWords(matched, n, matched.size());
+    std::string& parameters = match.parameters;
+    parameters.clear();
+    appendWords(matched, n, matched.size(), parameters);
     if (name == "print" || name == "read") {
         bool quoted = false;
         int depth = 0;
@@ -195,10 +214,11 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
     match.entry = entry;
     if (separator != std::string::npos) {
         char c = parameters[separator];
-        std::string rest = parameters.substr(separator + 1);
+        std::string& rest = match.rest;
+        rest.assign(parameters, separator + 1);
         parameters.resize(separator);
         if (c != ':') {
-            bool restIsStatement = ltrimmed(rest).compare(0, 1, ":") == 0;
+            bool restIsStatement = ltrimmed(rest).substr(0, 1) == ":";
             if (restIsStatement) rest[rest.find(':')] = ' ';
             auto firstPrintc = [&](int from) {
                 for (int j : vocabulary_.commandsNamed("printc"))
@@ -208,7 +228,7 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
             if (name == "print" && c == ';') {
                 int printc = firstPrintc(entry);
                 if (printc >= 0) match.entry = printc;
-                if (!restIsStatement && !trimmed(rest).empty()) rest = "print " + rest;
+                if (!restIsStatement && !trimmedView(rest).empty()) rest = "print " + rest;
             } else if (name == "input") {
                 int printc = firstPrintc(0);
                 if (printc >= 0) match.entry = printc;
@@ -217,9 +237,7 @@ bool Compiler::matchStatement(const std::vector<std::string>& words, Match& matc
                 if (!restIsStatement) rest = "read " + rest;
             }
         }
-        match.rest = std::move(rest);
     }
-    match.parameters = std::move(parameters);
     return true;
 }
 
@@ -245,7 +263,8 @@ bool Compiler::compileStatement(std::string_view text) {
         ~DepthGuard() { --depth; }
     } guard(depth_);
 
-    std::vector<std::string> words = splitWords(text);
+    Words& words = scratch().words;
+    splitWords(text, words);
     if (words.empty()) return true;
     arrayFlag_ = false;
     Match match;
@@ -293,14 +312,19 @@ bool Compiler::compileStatement(std::string_view text) {
     return true;
 }
 
-bool Compiler::compileRest(const std::string& rest) { return trimmed(rest).empty() || compileStatement(rest); }
+Compiler::StatementScratch& Compiler::scratch() {
+    while (static_cast<int>(scratch_.size()) <= depth_) scratch_.emplace_back();
+    return scratch_[depth_];
+}
+
+bool Compiler::compileRest(std::string_view rest) { return trimmedView(rest).empty() || compileStatement(rest); }
 
 bool Compiler::compileNotACommand(std::string_view text) {
     size_t colon = findOutside(text, ':', false);
     std::string_view statement = text.substr(0, colon);
-    std::string rest = colon == std::string_view::npos ? "" : std::string(text.substr(colon + 1));
+    std::string_view rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
     size_t open = statement.find('('), close = statement.rfind(')');
-    std::string name = trimmed(statement.substr(0, open));
+    std::string_view name = trimmedView(statement.substr(0, open));
     int function = findFunction(name);
     if (function >= 0) {
         std::string arguments;
@@ -312,12 +336,14 @@ bool Compiler::compileNotACommand(std::string_view text) {
     }
     size_t equals = statement.find('=');
     if (equals != std::string::npos) {
-        std::string target(statement.substr(0, equals));
+        // The assignment's parameters "target,value" are written into this level's buffer.
+        std::string& target = scratch().text;
+        target.assign(statement.substr(0, equals));
         while (!target.empty() && static_cast<unsigned char>(target.back()) <= 32) target.pop_back();
         std::string_view value = statement.substr(equals + 1);
         bool blank = findOutside(target, ' ', true) != std::string::npos;
-        if (!blank && !trimmed(value).empty()) {
-            std::string command;
+        if (!blank && !trimmedView(value).empty()) {
+            bool elementStore = false;
             size_t element = findElementParenthesis(target);
             if (element != std::string::npos) {
                 // The matching ')' of the element's '('.
@@ -336,15 +362,13 @@ bool Compiler::compileNotACommand(std::string_view text) {
                 target[element] = ',';
                 if (end != std::string::npos) target[end] = ' ';
                 arrayFlag_ = true;
-                command = "@=";
-            } else {
-                command = "=";
+                elementStore = true;
             }
-            int entry = command == "=" ? assignmentEntry_ : elementStoreEntry_;
+            int entry = elementStore ? elementStoreEntry_ : assignmentEntry_;
             if (entry < 0) return fail(29);
             target += ',';
             target += value;
-            if (!compileCommand(entry, std::move(target))) return false;
+            if (!compileCommand(entry, target)) return false;
             return compileRest(rest);
         }
     }
@@ -375,26 +399,32 @@ bool Compiler::isStorageTarget(const Operand& operand) const {
     return false;
 }
 
-bool Compiler::compileCommand(int entry, std::string parameterText) {
-    while (!parameterText.empty() && static_cast<unsigned char>(parameterText.back()) <= 32) parameterText.pop_back();
-    std::vector<std::string> parameters;
+bool Compiler::compileCommand(int entry, std::string_view parameterText) {
+    while (!parameterText.empty() && static_cast<unsigned char>(parameterText.back()) <= 32)
+        parameterText.remove_suffix(1);
+    ParameterList parameters;
     if (!splitParameters(parameterText, parameters)) return false;
     const auto& commands = vocabulary_.commands();
     const VocabularyEntry& matched = commands[entry];
+    const bool exitFunction = matched.name == "exitfunction";
+    const bool storesIntoParameters = storesIntoParameter(matched);
+    const bool assignment = matched.name == "=";
     // A text function left early without a value returns the empty text, not whatever its result
     // temporary held before.
-    if (matched.name == "exitfunction" && parameters.empty() && scope_ > 0 &&
-        scope_ <= static_cast<int>(functions_.size()) && functions_[scope_ - 1].result == 's')
-        parameters.push_back("\"\"");
+    if (exitFunction && parameters.count == 0 && scope_ > 0 && scope_ <= static_cast<int>(functions_.size()) &&
+        functions_[scope_ - 1].result == 's')
+        parameters.items[parameters.count++] = "\"\"";
     int32_t loopStart = static_cast<int32_t>(code_.size());
     char kind = matched.signature.empty() ? '0' : matched.signature[0];
 
-    std::vector<Operand> operands;
+    std::vector<Operand>& operands = scratch().operands;
+    operands.clear();
     std::string types;
-    if (kind != 'e' && !(kind == '0' && parameters.empty())) {
-        for (size_t k = 0; k < parameters.size(); ++k) {
-            std::string parameter =
-                matched.structureKeyword ? conditionWords(std::move(parameters[k])) : std::move(parameters[k]);
+    if (kind != 'e' && !(kind == '0' && parameters.count == 0)) {
+        for (size_t k = 0; k < parameters.count; ++k) {
+            std::string rewritten;  // a condition with its word operators turned into signs
+            std::string_view parameter = parameters.items[k];
+            if (matched.structureKeyword) parameter = rewritten = conditionWords(std::string(parameter));
             if (kind == 'a') {
                 bool valid = !parameter.empty();
                 for (char c : parameter)
@@ -406,8 +436,8 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
                 types += 'a';
                 continue;
             }
-            Operand argument = compileExpression(std::move(parameter));
-            if (matched.name == "exitfunction" && argument.type != 'x' && !typeOnly_ && scope_ > 0 &&
+            Operand argument = compileExpression(parameter);
+            if (exitFunction && argument.type != 'x' && !typeOnly_ && scope_ > 0 &&
                 scope_ <= static_cast<int>(functions_.size())) {
                 // An early return hands back a value of the function's result type: a number of the
                 // other kind is converted as in an assignment; text for a number (or the reverse) is refused.
@@ -415,9 +445,9 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
                 if (argument.type != result && (argument.type == 's' || result == 's')) return fail(59);
                 if (argument.type != result) argument = convert(argument, result);
             }
-            if (storesIntoParameter(matched) && argument.type != 'x' && !isStorageTarget(argument)) return fail(58);
+            if (storesIntoParameters && argument.type != 'x' && !isStorageTarget(argument)) return fail(58);
             // An assignment stores into a variable; `5=3` would change every later 5 of the program.
-            if (k == 0 && matched.name == "=" && argument.type != 'x' && !typeOnly_ &&
+            if (k == 0 && assignment && argument.type != 'x' && !typeOnly_ &&
                 (argument.index < 13000 || argument.index >= 19000))
                 return fail(29);
             if (argument.type == 'l' || argument.type == 'f') {
@@ -462,11 +492,11 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
     const VocabularyEntry& command = commands[chosen];
     if (!command.signature.empty() && command.signature[0] == 'e') {
         if (command.name == "data")
-            for (const std::string& item : parameters)
-                if (!addDataItem(item)) return false;
+            for (size_t k = 0; k < parameters.count; ++k)
+                if (!addDataItem(parameters.items[k])) return false;
         return true;
     }
-    auto keyword = keywordByCode_.find(command.code);
+    auto keyword = command.structureKeyword ? keywordByCode_.find(command.code) : keywordByCode_.end();
     if (keyword != keywordByCode_.end()) {
         if (!applyStructureRules(keyword->second, static_cast<int32_t>(code_.size()), 0, loopStart, operands))
             return false;
@@ -481,22 +511,30 @@ bool Compiler::compileCommand(int entry, std::string parameterText) {
     return true;
 }
 
-bool Compiler::compileOneLineIf(const std::vector<std::string>& words) {
+bool Compiler::compileOneLineIf(const Words& words) {
     size_t then = 1;
     while (words[then] != "then") ++then;
     size_t otherwise = then + 1;
     while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
     if (otherwise == then + 1) return false;
-    if (!compileStatement("if " + joinWords(words, 1, then))) return false;
-    if (!compileStatement(joinWords(words, then + 1, otherwise))) return false;
+    // Each part is written into this level's buffer and compiled as a statement of the next level.
+    std::string& part = scratch().text;
+    part.assign("if ");
+    appendWords(words, 1, then, part);
+    if (!compileStatement(part)) return false;
+    part.clear();
+    appendWords(words, then + 1, otherwise, part);
+    if (!compileStatement(part)) return false;
     if (otherwise + 1 < words.size()) {
         if (!compileStatement("else")) return false;
-        if (!compileStatement(joinWords(words, otherwise + 1, words.size()))) return false;
+        part.clear();
+        appendWords(words, otherwise + 1, words.size(), part);
+        if (!compileStatement(part)) return false;
     }
     return compileStatement("endif");
 }
 
-bool Compiler::compileFor(const std::vector<std::string>& words) {
+bool Compiler::compileFor(const Words& words) {
     std::string text = joinWords(words, 1, words.size());
     size_t equals = text.find('=');
     if (equals == std::string::npos) return false;
@@ -548,11 +586,11 @@ bool Compiler::compileDim(std::string_view text) {
     return compileRest(rest);
 }
 
-bool Compiler::compileSelect(const std::vector<std::string>& words) {
+bool Compiler::compileSelect(const Words& words) {
     size_t colon = 0;
     while (colon < words.size() && words[colon] != ":") ++colon;
     std::string rest = joinWords(words, colon + 1, words.size());
-    const std::string& first = words[0];
+    const std::string_view first = words[0];
     std::string variable = kSelectVariable;
     if (first == "select") {
         if (inSelect_ || colon != 2) return fail(51);
@@ -568,7 +606,7 @@ bool Compiler::compileSelect(const std::vector<std::string>& words) {
             if (!compileStatement("if " + variable + "=0")) return false;
         } else {
             std::string condition = "if ";
-            std::string values = colon > 1 ? words[1] : "";
+            std::string values(colon > 1 ? words[1] : std::string_view());
             size_t start = 0;
             bool firstClause = true;
             while (start <= values.size() && condition.size() <= 240) {

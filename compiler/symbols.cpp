@@ -195,13 +195,13 @@ Operand Compiler::resolveName(std::string_view name) {
     return {type, operand};
 }
 
-Operand Compiler::labelReference(const std::string& name, int scope) {
+Operand Compiler::labelReference(std::string_view name, int scope) {
     if (typeOnly_) return {'a', kLabel};
     SymbolKey key(name, scope);
     auto found = labelIndex_.find(key.view());
     if (found != labelIndex_.end()) return {'a', kLabel + found->second};
     if (static_cast<int>(labels_.size()) >= kMaxLabels) return {};
-    labels_.push_back({name, scope, line_, {}});
+    labels_.push_back({std::string(name), scope, line_, {}});
     labelIndex_.emplace(key.text(), static_cast<int>(labels_.size()) - 1);
     return {'a', kLabel + static_cast<int32_t>(labels_.size()) - 1};
 }
@@ -213,7 +213,7 @@ bool Compiler::defineLabel(std::string_view name, int scope, int32_t position) {
 }
 
 // A sign, digits and at most one decimal point: DATA items are written values, never expressions.
-static bool isNumberLiteral(const std::string& text) {
+static bool isNumberLiteral(std::string_view text) {
     size_t p = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
     bool digit = false;
     int dots = 0;
@@ -228,7 +228,8 @@ static bool isNumberLiteral(const std::string& text) {
     return digit && dots <= 1;
 }
 
-bool Compiler::addDataItem(const std::string& literal) {
+bool Compiler::addDataItem(std::string_view literalView) {
+    const std::string literal(literalView);  // strtoll and strtod read up to a zero byte
     DataItem item{'x', 0, {}};
     if (literal.size() >= 2 && literal.front() == '"' && literal.back() == '"') {
         item = {'s', 0, literal.substr(1, literal.size() - 2)};
