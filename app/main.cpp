@@ -13,6 +13,8 @@
 #include "builder/payload.h"
 #include "compiler/compiler.h"
 #include "compiler/vocabulary.h"
+#include "vm/disassembler.h"
+#include "vm/machine.h"
 #include "display/host_hookup.h"
 #include "host/host.h"
 #include "platform/files.h"
@@ -232,11 +234,14 @@ int modeExec(int argc, char **argv) {
 
 int modeCompile(int argc, char **argv) {
     std::string source, output;
+    bool list = false;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h")
             return app::printUsage("compile");
-        if (a == "-o") {
+        if (a == "--list") {
+            list = true;
+        } else if (a == "-o") {
             if (i + 1 >= argc || !*argv[i + 1])
                 return usageError("compile", "-o needs a file name");
             output = argv[++i];
@@ -263,6 +268,15 @@ int modeCompile(int argc, char **argv) {
     if (!compiled.ok) {
         printCompileError(compiled, source);
         return kExitFailed;
+    }
+    if (list) {
+        auto machine = vm::createMachine();
+        std::string why;
+        if (!vm::loadImage(*machine, compiled.image.data(), compiled.image.size(), &why)) {
+            std::fprintf(stderr, "zorvane: the image cannot be listed: %s\n", why.c_str());
+            return kExitFailed;
+        }
+        std::fputs(vm::disassemble(*machine).c_str(), stdout);
     }
     return kExitOk;
 }

@@ -50,9 +50,10 @@ int printUsage(const std::string &mode, std::FILE *out) {
         std::fputs("Usage: zorvane exec FILE.img [options] [-- ARGS...]\nRuns a compiled program.\n", out);
         std::fputs(kRunOptions, out);
     } else if (mode == "compile") {
-        std::fputs("Usage: zorvane compile FILE.qxa [-o FILE.img]\n"
+        std::fputs("Usage: zorvane compile FILE.qxa [-o FILE.img] [--list]\n"
                    "Compiles a program and writes its image (default: the source name with .img).\n"
-                   "Errors are printed as file:line: message; the exit code is then 1.\n",
+                   "Errors are printed as file:line: message; the exit code is then 1.\n"
+                   "  --list   also print the compiled code, one instruction per line\n",
                    out);
     } else if (mode == "build") {
         std::fputs("Usage: zorvane build FILE.qxa --media DIR -o GAME\n"

@@ -313,6 +313,29 @@ enum class FastStep : uint8_t {
 #undef ZV_FAST_STEP_NAME
 };
 
+// Steps that may raise an error (which ends the slice) are followed by a look at the end-slice
+// flag; the others cannot end a slice, so the interpreter goes straight on after them.
+constexpr bool mayEndSlice(FastStep step) {
+    switch (step) {
+        case FastStep::Call:
+        case FastStep::IntDivide:
+        case FastStep::IntRealDivide:
+        case FastStep::RealIntDivide:
+        case FastStep::RealDivide:
+        case FastStep::StoreInt1:
+        case FastStep::StoreInt2:
+        case FastStep::StoreReal1:
+        case FastStep::StoreReal2:
+        case FastStep::ReadInt1:
+        case FastStep::ReadInt2:
+        case FastStep::ReadReal1:
+        case FastStep::ReadReal2:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Which of the steps above runs each command code (as a FastStep).
 inline const uint8_t* fastStepOfCode() {
     static const auto table = [] {

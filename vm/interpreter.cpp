@@ -106,60 +106,77 @@ void executeTraced(Machine& m) {
 // Runs instructions until the end-slice flag is set. The hottest core instructions
 // (ZV_CORE_FAST_STEPS) run inline, every other one through the handler table. Each inline step
 // ends with its own jump to the next instruction (threaded code), so the processor predicts the
-// next instruction from the current one rather than through one shared jump.
+// next instruction from the current one rather than through one shared jump. The jump goes
+// through Op::step, filled in for the whole program before its first slice.
+//
+// m.pc is written only where something may look at it: handlers get it from runHandler, a step
+// that raises stores its own, and the slice's end stores where execution stopped.
 void execute(Machine& m) {
     Handler* const handlers = m.handlers;
-    const uint8_t* const stepOf = core::fastStepOfCode();
     static void* const kStepLabels[] = {
         &&handlerStep,
 #define ZV_STEP_LABEL(name, ...) &&run##name,
         ZV_CORE_FAST_STEPS(ZV_STEP_LABEL)
 #undef ZV_STEP_LABEL
     };
+    if (!m.program.threaded) {
+        // A word outside the command codes goes to the handler path, which ends the program like
+        // an unknown code.
+        const uint8_t* const stepOf = core::fastStepOfCode();
+        for (Op& op : m.program.code) {
+            const bool command = static_cast<uint32_t>(op.n) <= static_cast<uint32_t>(kMaxCommandCode);
+            op.step = kStepLabels[command ? stepOf[op.n] : 0];
+        }
+        m.program.threaded = true;
+    }
     int chunk = chunkLength(m);
     int countdown = chunk;
     const Op* pc = m.pc;
-    // The label of the instruction at `pc`: a word outside the command codes goes to the handler
-    // path, which ends the program like an unknown code.
-#define ZV_LABEL_OF(pc)                                                                                     \
-    kStepLabels[static_cast<uint32_t>((pc)->n) <= static_cast<uint32_t>(kMaxCommandCode) ? stepOf[(pc)->n] \
-                                                                                         : 0]
-    // After every instruction: m.pc follows, the clock is counted down, the end-slice flag tested.
-#define ZV_DISPATCH()                                              \
+    // After every instruction the clock is counted down; after those that may end the slice the
+    // end-slice flag is tested too.
+#define ZV_NEXT()                                                  \
     do {                                                           \
-        m.pc = pc;                                                 \
+        if (--countdown == 0) [[unlikely]] goto bookkeeping;       \
+        goto* pc->step;                                            \
+    } while (0)
+#define ZV_NEXT_CHECKED()                                                  \
+    do {                                                                   \
         if (--countdown == 0 || m.endSlice) [[unlikely]] goto bookkeeping; \
-        goto* ZV_LABEL_OF(pc);                                     \
+        goto* pc->step;                                                    \
     } while (0)
     try {
-        goto* ZV_LABEL_OF(pc);
+        goto* pc->step;
 
     handlerStep:
         runHandler(m, handlers, pc);
         pc = m.pc;
-        ZV_DISPATCH();
+        ZV_NEXT_CHECKED();
 
-#define ZV_STEP_BODY(name, expression, ...) \
-    run##name : {                           \
-        using namespace core;               \
-        const Op* const p = pc + 1;         \
-        pc = expression;                    \
-        ZV_DISPATCH();                      \
+#define ZV_STEP_BODY(name, expression, ...)                          \
+    run##name : {                                                    \
+        using namespace core;                                        \
+        const Op* const p = pc + 1;                                  \
+        pc = expression;                                             \
+        if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED(); \
+        else ZV_NEXT();                                              \
     }
         ZV_CORE_FAST_STEPS(ZV_STEP_BODY)
 #undef ZV_STEP_BODY
 
     bookkeeping:
+        m.pc = pc;
         if (countdown == 0) {
             checkpoint(m, chunk);
             chunk = countdown = chunkLength(m);
         }
-        if (!m.endSlice) goto* ZV_LABEL_OF(pc);
+        if (!m.endSlice) goto* pc->step;
     } catch (...) {
+        // The command word that failed is just before the counter, as for any raised error.
+        m.pc = pc + 1;
         raise(m, kSystemErrorHandlerFault);
     }
-#undef ZV_DISPATCH
-#undef ZV_LABEL_OF
+#undef ZV_NEXT
+#undef ZV_NEXT_CHECKED
     finishSlice(m, chunk, countdown);
 }
 

@@ -66,6 +66,9 @@ struct Op {
     Cell* cell;      // the designated cell, or &Machine::scratch when the word is not a cell index
     int32_t n;       // plain number: command code, function number, DATA position (value - 25000), raw value otherwise
     int32_t target;  // code index for a code position (value - 37000); the final word's index otherwise
+    // Where the interpreter continues when this word is run as a command, worked out from `n` by
+    // the interpreter before the program's first slice (Program::threaded).
+    const void* step = nullptr;
 };
 
 // --- arrays ------------------------------------------------------------------------------------
@@ -120,6 +123,7 @@ struct Program {
     std::vector<int16_t> owners[3];   // owning function of every integer, real, string variable
     int32_t stringVariableCount = 0;
     bool loaded = false;
+    bool threaded = false;  // every Op::step is filled in
 };
 
 // --- console -----------------------------------------------------------------------------------

@@ -78,6 +78,9 @@ TEST_F(ZorvaneCommand, CompileAndExec) {
     r = zorvane({"exec", "other.img", "--headless"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "42\n");
+    r = zorvane({"compile", "game.qxa", "--list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("print an integer and end the line"), std::string::npos) << r.out;
 }
 
 TEST_F(ZorvaneCommand, ErrorsAndTheirExitCodes) {
