@@ -52,6 +52,21 @@ bool mayDeclare(std::string_view line) {
     return startsWith(kFunction) || startsWith(kEnd);
 }
 
+// The whole file in one read when its size is known, byte by byte otherwise (a pipe).
+void readWhole(std::ifstream& file, std::string& text) {
+    file.seekg(0, std::ios::end);
+    std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (size > 0 && file) {
+        text.resize(static_cast<size_t>(size));
+        file.read(text.data(), size);
+        text.resize(static_cast<size_t>(file.gcount()));
+        return;
+    }
+    file.clear();
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 CompileResult failure(const std::string& file, int line, std::string message) {
     CompileResult result;
     result.file = file;
@@ -117,8 +132,12 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
             compiler.setError(compiler.message(43), line);
             return report(line);
         }
-        foldCaseInto(std::string_view(source.text).substr(text.start, text.length), folded);
-        if (!compiler.compileStatement(folded)) return report(line);
+        std::string_view raw = std::string_view(source.text).substr(text.start, text.length);
+        if (needsFolding(raw)) {
+            foldCaseInto(raw, folded);
+            raw = folded;
+        }
+        if (!compiler.compileStatement(raw)) return report(line);
         if (progress) {
             int tenths = static_cast<int>(100.0 / total * line) / 10;
             if (tenths > progressReports) {
@@ -162,7 +181,7 @@ CompileResult compileFile(const std::string& sourcePath, const CompileOptions& o
             Compiler messages(environment.vocabulary, environment.language);
             return failure(sourcePath, 0, messages.message(kMsgCannotReadSource) + " " + sourcePath);
         }
-        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        readWhole(file, text);
     }
     return compileSource(text, sourcePath, options);
 }

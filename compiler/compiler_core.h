@@ -14,7 +14,6 @@
 #include "compiler/vocabulary.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -246,6 +245,9 @@ private:
     const LanguageFile& language_;
     std::unordered_map<int32_t, int> keywordByCode_;
     int assignmentEntry_ = -1, elementStoreEntry_ = -1;
+    // Name groups of the commands compileCommand treats specially (-1 when the vocabulary lacks one);
+    // read and input store into the cell they are given.
+    int exitFunctionGroup_ = -1, assignmentGroup_ = -1, readGroup_ = -1, inputGroup_ = -1;
     // For each operator level and operand types (l, f, s each), the chosen entry or -1.
     int operatorEntries_[13][3][3];
 
@@ -259,7 +261,16 @@ private:
     bool arrayFlag_ = false;
     char expectedType_ = 0;
     int depth_ = 0;  // recursion guard for statement and expression rewriting
-    std::deque<StatementScratch> scratch_;  // one per nesting level; a deque never moves its elements
+    // One StatementScratch per nesting level, each in a place of its own so that views into it stay
+    // valid while deeper levels are added. Only buffers: a copied compiler starts without them.
+    struct ScratchLevels {
+        std::vector<std::unique_ptr<StatementScratch>> levels;
+        ScratchLevels() = default;
+        ScratchLevels(const ScratchLevels&) {}
+        ScratchLevels(ScratchLevels&&) = default;
+        ScratchLevels& operator=(const ScratchLevels&) { return *this; }
+        ScratchLevels& operator=(ScratchLevels&&) = default;
+    } scratch_;
 
     int32_t nextTemp_[3] = {kIntTemp, kRealTemp, kStringTemp};
     int32_t tempLimit_[3] = {kIntTemp + kTempsPerMain, kRealTemp + kTempsPerMain, kStringTemp + kTempsPerMain};
@@ -296,10 +307,19 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
                           std::unique_ptr<Compiler>* keep = nullptr);
 
 // Helpers shared by the compiler's files.
-bool isNameChar(char c);        // letter, digit, $ or #: a '(' after one opens a call or element
-bool isIdentifierChar(char c);  // letter, digit, _, # or $
+// (Inline: they run for every character of every statement.)
+// Letter, digit, $ or #: a '(' after one opens a call or element.
+inline bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#';
+}
+inline bool isIdentifierChar(char c) { return isNameChar(c) || c == '_'; }  // letter, digit, _, # or $
+// Without blanks and control characters at either end.
+inline std::string_view trimmedView(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+    return text;
+}
 std::string trimmed(std::string_view text);
-std::string_view trimmedView(std::string_view text);
 void splitWords(std::string_view statement, Words& out);
 std::vector<std::string> splitWords(std::string_view statement);  // the same as texts
 

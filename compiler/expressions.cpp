@@ -3,6 +3,7 @@
 #include "compiler/compiler_core.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,14 +24,12 @@ constexpr OperatorLevel kLevels[13] = {
     {{"|", nullptr}, "|"},
 };
 
-bool isOperatorChar(char c) {
-    switch (c) {
-        case '^': case '/': case '*': case '+': case '-': case '>': case '<': case '=': case '!': case '&': case '|':
-            return true;
-        default:
-            return false;
-    }
-}
+constexpr std::array<bool, 256> kOperatorChars = [] {
+    std::array<bool, 256> table{};
+    for (char c : std::string_view("^/*+-><=!&|")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+bool isOperatorChar(char c) { return kOperatorChars[static_cast<unsigned char>(c)]; }
 // Characters after which a '-' is a sign rather than a subtraction (the same set).
 bool isSignContext(char c) { return isOperatorChar(c); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -52,6 +51,15 @@ struct Reference {
 
 // A number in the text read as strtoll / strtod read it, without building a string for it.
 long long readInteger(std::string_view digits) {
+    if (!digits.empty() && digits.size() <= 18) {  // plain digits (the common case) cannot overflow here
+        long long value = 0;
+        bool plain = true;
+        for (char c : digits) {
+            plain = plain && c >= '0' && c <= '9';
+            value = value * 10 + (c - '0');
+        }
+        if (plain) return value;
+    }
     char buffer[64];
     if (digits.size() < sizeof buffer) {
         digits.copy(buffer, digits.size());

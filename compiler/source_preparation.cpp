@@ -50,6 +50,12 @@ std::string includeName(std::string_view folded) {
 
 }  // namespace
 
+bool needsFolding(std::string_view line) {
+    for (char c : line)
+        if (c >= 'A' && c <= 'Z') return true;
+    return false;
+}
+
 void foldCaseInto(std::string_view line, std::string& out) {
     out.assign(line);
     bool quoted = false;
@@ -114,6 +120,10 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
                 source.errorLine = lineNumber;
                 return source;
             }
+            // Only a line whose first character after control characters is '#' can include.
+            size_t first = line.start;
+            while (first < line.start + line.length && static_cast<unsigned char>(source.text[first]) < 32) ++first;
+            if (first == line.start + line.length || source.text[first] != '#') continue;
             std::string name = includeName(foldCase(std::string_view(source.text).substr(line.start, line.length)));
             if (name.empty()) continue;
             int rootLine = lineNumber;

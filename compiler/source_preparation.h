@@ -38,6 +38,8 @@ struct PreparedSource {
 std::string foldCase(std::string_view line);
 // The same into a buffer that is reused from line to line.
 void foldCaseInto(std::string_view line, std::string& out);
+// False when folding would leave the line as it is (no capital letter at all), so it can be used as it stands.
+bool needsFolding(std::string_view line);
 
 // Builds the working text and expands #include lines; included names are resolved against `folder`.
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder);

@@ -3,6 +3,7 @@
 #include "compiler/compiler_core.h"
 
 #include <algorithm>
+#include <array>
 
 namespace compiler {
 
@@ -83,6 +84,17 @@ std::string_view ltrimmed(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// Characters that neither end a word nor change the quoting: most of a statement.
+constexpr std::array<bool, 256> kPlainWordChars = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 33; c < 256; ++c) plain[c] = c != '"' && c != ':';
+    return plain;
+}();
+
+}  // namespace
+
 void splitWords(std::string_view statement, Words& out) {
     out.list.clear();
     out.cleaned.clear();
@@ -108,6 +120,11 @@ void splitWords(std::string_view statement, Words& out) {
     for (size_t p = 0; p < statement.size(); ++p) {
         char c = statement[p];
         unsigned char u = static_cast<unsigned char>(c);
+        if (!quoted && start != std::string_view::npos && kPlainWordChars[u]) {
+            // Inside a word outside quotes: run to the next character that matters.
+            while (p + 1 < statement.size() && kPlainWordChars[static_cast<unsigned char>(statement[p + 1])]) ++p;
+            continue;
+        }
         if (c == '"') quoted = !quoted;
         if (!quoted && u <= 32) {
             finish(p);
@@ -313,8 +330,9 @@ bool Compiler::compileStatement(std::string_view text) {
 }
 
 Compiler::StatementScratch& Compiler::scratch() {
-    while (static_cast<int>(scratch_.size()) <= depth_) scratch_.emplace_back();
-    return scratch_[depth_];
+    auto& levels = scratch_.levels;
+    while (static_cast<int>(levels.size()) <= depth_) levels.push_back(std::make_unique<StatementScratch>());
+    return *levels[depth_];
 }
 
 bool Compiler::compileRest(std::string_view rest) { return trimmedView(rest).empty() || compileStatement(rest); }
@@ -375,13 +393,6 @@ bool Compiler::compileNotACommand(std::string_view text) {
     return fail(29);
 }
 
-namespace {
-
-// read and input write their value into the cell they are given.
-bool storesIntoParameter(const VocabularyEntry& entry) { return entry.name == "read" || entry.name == "input"; }
-
-}  // namespace
-
 // A value can be stored into a variable, or into an array element through the temporary that the
 // element read just before filled. Anything else would overwrite a shared constant, or write through
 // whatever element the temporary read last.
@@ -406,9 +417,9 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
     if (!splitParameters(parameterText, parameters)) return false;
     const auto& commands = vocabulary_.commands();
     const VocabularyEntry& matched = commands[entry];
-    const bool exitFunction = matched.name == "exitfunction";
-    const bool storesIntoParameters = storesIntoParameter(matched);
-    const bool assignment = matched.name == "=";
+    const bool exitFunction = matched.group == exitFunctionGroup_;
+    const bool storesIntoParameters = matched.group == readGroup_ || matched.group == inputGroup_;
+    const bool assignment = matched.group == assignmentGroup_;
     // A text function left early without a value returns the empty text, not whatever its result
     // temporary held before.
     if (exitFunction && parameters.count == 0 && scope_ > 0 && scope_ <= static_cast<int>(functions_.size()) &&

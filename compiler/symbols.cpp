@@ -7,23 +7,7 @@
 
 namespace compiler {
 
-bool isNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#';
-}
-
-bool isIdentifierChar(char c) { return isNameChar(c) || c == '_'; }
-
-std::string_view trimmedView(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-    return text;
-}
-
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-    return std::string(text);
-}
+std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
 
 SymbolKey::SymbolKey(std::string_view name, int scope, bool array) {
     const char tail[4] = {'\0', static_cast<char>(scope & 0xff), static_cast<char>((scope >> 8) & 0xff), '['};
@@ -48,6 +32,14 @@ Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
     }
     assignmentEntry_ = vocabulary_.firstCommand("=");
     elementStoreEntry_ = vocabulary_.firstCommand("@=");
+    auto groupOf = [&](std::string_view name) {
+        int entry = vocabulary_.firstCommand(name);
+        return entry < 0 ? -1 : vocabulary_.commands()[entry].group;
+    };
+    exitFunctionGroup_ = groupOf("exitfunction");
+    assignmentGroup_ = groupOf("=");
+    readGroup_ = groupOf("read");
+    inputGroup_ = groupOf("input");
     prepareOperatorEntries();
 }
 
