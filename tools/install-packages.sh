@@ -5,16 +5,17 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ ccache pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  # window, input, clipboard, 3D device
+  # window, input, clipboard, 3D device (SDL's headers; the library is opened when a window is)
   libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri
   # sound and music
   libopenal-dev libopenmpt-dev libfluidsynth-dev timgm6mb-soundfont libsndfile1-dev
   # video
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  # images
-  libpng-dev libjpeg-dev libfreeimage-dev
-  # network, CD, fonts
-  libcurl4-openssl-dev libcdio-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
+  # images (the -dev packages carry the static archives a Release executable is linked from)
+  libpng-dev zlib1g-dev libjpeg-dev libfreeimage-dev
+  # network, CD, fonts (and the archives of what freetype and fontconfig use)
+  libcurl4-openssl-dev libcdio-dev libfreetype-dev libbrotli-dev libfontconfig-dev libexpat1-dev
+  fonts-liberation2 fonts-dejavu-core
   # tests: a real window under a virtual display, a loopback FTP server, model second opinion
   xvfb xauth python3-pyftpdlib libstb-dev libassimp-dev
 )
