@@ -18,6 +18,7 @@
 #include "display/host_hookup.h"
 #include "host/host.h"
 #include "platform/files.h"
+#include "platform/memory_tuning.h"
 #include "platform/headless/input_script.h"
 #include "platform/recording.h"
 
@@ -307,6 +308,7 @@ int standaloneRun(int argc, char **argv, const std::string &executable) {
 } // namespace
 
 int main(int argc, char **argv) {
+    platform::keepLargeBlocksOnFreshPages();
     std::string executable = platform::executablePath();
     builder::PayloadReader probe;
     if (probe.read(executable) == builder::PayloadReader::Status::Ok) {
