@@ -11,6 +11,7 @@
 
 #include "compiler/language_file.h"
 #include "compiler/text_hash.h"
+#include "compiler/variable_table.h"
 #include "compiler/vocabulary.h"
 
 #include <cstdint>
@@ -75,13 +76,6 @@ struct DataItem {
     char type;
     int32_t value = 0;
     std::string text;
-};
-
-struct VariableSymbol {
-    std::string name;
-    int scope = 0;
-    bool array = false;
-    int line = 0;
 };
 
 struct LabelFixup {
@@ -196,10 +190,18 @@ private:
     static char typeOfIndex(int32_t index);
 
     // --- expressions (expressions.cpp)
-    // The parameters of one call or command, as views into its text.
+    // The parameters of one call or command, as views into its text. The pieces are plain pointers
+    // and sizes, left unset until filled: a list is made for every call and most use one or two.
     struct ParameterList {
-        std::string_view items[kMaxParameters];
+        struct Piece {
+            const char* data;
+            size_t size;
+        };
+        Piece items[kMaxParameters];
         size_t count = 0;
+
+        std::string_view operator[](size_t k) const { return {items[k].data, items[k].size}; }
+        void push(std::string_view text) { items[count++] = {text.data(), text.size()}; }
     };
     Operand compileExpression(std::string_view text);
     Operand compileOperatorExpression(std::string_view text);
@@ -283,7 +285,7 @@ private:
     std::vector<DataItem> data_;
 
     std::vector<VariableSymbol> variables_[3];
-    TextMap<int32_t> variableIndex_[3];
+    VariableTable variableIndex_[3];
 
     std::vector<LabelEntry> labels_;
     TextMap<int> labelIndex_;

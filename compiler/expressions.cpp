@@ -214,7 +214,7 @@ bool Compiler::splitParameters(std::string_view text, ParameterList& out) {
         if (c == ')') --depth;
         if (c == ',' && (depth <= 0 || p == text.size())) {
             if (static_cast<int>(out.count) == kMaxParameters) return fail(25);
-            out.items[out.count++] = trimmedView(text.substr(start, p - start));
+            out.push(trimmedView(text.substr(start, p - start)));
             start = p + 1;
         }
     }
@@ -224,7 +224,8 @@ bool Compiler::splitParameters(std::string_view text, ParameterList& out) {
 bool Compiler::splitParameters(std::string_view text, std::vector<std::string>& out) {
     ParameterList parts;
     bool ok = splitParameters(text, parts);
-    out.assign(parts.items, parts.items + parts.count);
+    out.clear();
+    for (size_t k = 0; k < parts.count; ++k) out.emplace_back(parts[k]);
     return ok;
 }
 
@@ -444,7 +445,7 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
     for (size_t k = 0; k < parameters.count; ++k) {
         const std::string& workingSignature = functions[working].signature;
         expectedType_ = k + 1 < workingSignature.size() ? workingSignature[k + 1] : 0;
-        Operand argument = compileExpression(parameters.items[k]);
+        Operand argument = compileExpression(parameters[k]);
         if (argument.type == 'l' || argument.type == 'f') {
             bool fits = false;
             std::string wanted = types + argument.type;

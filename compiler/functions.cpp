@@ -29,6 +29,7 @@ char typeOfName(const std::string& name) {
 }  // namespace
 
 int Compiler::findFunction(std::string_view name) const {
+    if (functionIndex_.empty()) return -1;  // most programs: every statement would be hashed for nothing
     auto found = functionIndex_.find(name);
     return found == functionIndex_.end() ? -1 : found->second;
 }

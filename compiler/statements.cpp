@@ -424,7 +424,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
     // temporary held before.
     if (exitFunction && parameters.count == 0 && scope_ > 0 && scope_ <= static_cast<int>(functions_.size()) &&
         functions_[scope_ - 1].result == 's')
-        parameters.items[parameters.count++] = "\"\"";
+        parameters.push("\"\"");
     int32_t loopStart = static_cast<int32_t>(code_.size());
     char kind = matched.signature.empty() ? '0' : matched.signature[0];
 
@@ -434,7 +434,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
     if (kind != 'e' && !(kind == '0' && parameters.count == 0)) {
         for (size_t k = 0; k < parameters.count; ++k) {
             std::string rewritten;  // a condition with its word operators turned into signs
-            std::string_view parameter = parameters.items[k];
+            std::string_view parameter = parameters[k];
             if (matched.structureKeyword) parameter = rewritten = conditionWords(std::string(parameter));
             if (kind == 'a') {
                 bool valid = !parameter.empty();
@@ -504,7 +504,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
     if (!command.signature.empty() && command.signature[0] == 'e') {
         if (command.name == "data")
             for (size_t k = 0; k < parameters.count; ++k)
-                if (!addDataItem(parameters.items[k])) return false;
+                if (!addDataItem(parameters[k])) return false;
         return true;
     }
     auto keyword = command.structureKeyword ? keywordByCode_.find(command.code) : keywordByCode_.end();

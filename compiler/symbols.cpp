@@ -162,20 +162,26 @@ Operand Compiler::stringConstant(std::string text) {
 }
 
 Operand Compiler::resolveName(std::string_view name) {
-    char type = name.find('#') != std::string_view::npos ? 'f' : name.find('$') != std::string_view::npos ? 's' : 'l';
+    char type = 'l';  // a # anywhere makes a real, else a $ a text
+    for (char c : name) {
+        if (c == '#') {
+            type = 'f';
+            break;
+        }
+        if (c == '$') type = 's';
+    }
     int t = typeSlot(type);
     bool array = arrayFlag_;
     arrayFlag_ = false;
     const int32_t base = t == 0 ? kIntVar : t == 1 ? kRealVar : kStringVar;
     if (typeOnly_) return {type, base};
-    auto& index = variableIndex_[t];
-    SymbolKey key(name, scope_, array);
-    auto found = index.find(key.view());
-    if (found != index.end()) return {type, found->second};
+    const VariableTable& index = variableIndex_[t];
+    int32_t found = index.find(name, scope_, array, variables_[t]);
+    if (found >= 0) return {type, base + found};
     if (array && scope_ != 0) {
         // A function sees the main program's arrays it does not have itself.
-        found = index.find(SymbolKey(name, 0, true).view());
-        if (found != index.end()) return {type, found->second};
+        found = index.find(name, 0, true, variables_[t]);
+        if (found >= 0) return {type, base + found};
     }
     if (static_cast<int>(variables_[t].size()) >= kVariablesPerType) {
         fail(1 + t);
@@ -183,7 +189,7 @@ Operand Compiler::resolveName(std::string_view name) {
     }
     int32_t operand = base + static_cast<int32_t>(variables_[t].size());
     variables_[t].push_back({std::string(name), scope_, array, line_});
-    index.emplace(key.text(), operand);
+    variableIndex_[t].addLast(variables_[t]);
     return {type, operand};
 }
 
