@@ -82,9 +82,13 @@ void DisplayDevice::present() {
         std::swap(primary_, back_);
         page ^= 1;
     } else {
-        if (!(back_->blank && primary_->blank && primary_->pixels.size() == back_->pixels.size()))
+        // Nothing to copy when neither surface was written since the last copy, or both are blank.
+        const bool same = primary_->pixels.size() == back_->pixels.size() &&
+                          ((!back_->written && !primary_->written) || (back_->blank && primary_->blank));
+        if (!same)
             primary_->pixels = back_->pixels;
         primary_->blank = back_->blank;
+        primary_->written = back_->written = false;
     }
     // Where the picture's top-left lands in the client area, for mouse coordinates: centred in a
     // screen-sized window, at the origin otherwise.

@@ -114,6 +114,9 @@ struct Surface {
     // between two such surfaces have nothing to do. Writers reach the pixels through row() (or
     // setPixel), which drops the mark; code writing `pixels` directly keeps it right itself.
     bool blank = false;
+    // Something may have written the pixels since presentation last copied this surface or into
+    // it (same rule: row() and setPixel set it).
+    bool written = true;
 
     Surface() = default;
     Surface(int w, int h, int bitsPerPixel) { reset(w, h, bitsPerPixel); }
@@ -128,6 +131,7 @@ struct Surface {
         pixels = PixelBytes();
         pixels.resize(size_t(pitch) * size_t(height)); // zero, see ZeroPageAllocator
         blank = true;
+        written = true;
         colourKey.reset();
     }
 
@@ -137,6 +141,7 @@ struct Surface {
 
     uint8_t *row(int y) {
         blank = false;
+        written = true;
         return pixels.data() + size_t(y) * size_t(pitch);
     }
     const uint8_t *row(int y) const { return pixels.data() + size_t(y) * size_t(pitch); }

@@ -245,65 +245,86 @@ const Op* returnWordStep(Machine& m, const Op* p);     // 23, 24, 28, 29
 
 // Pairs the compiler always emits together run in one go: a value computed into a temporary and
 // then copied into a variable, a comparison and the jump that tests it, the next of a for loop and
-// the for step it jumps to.
-inline const Op* thenCopy(Machine& m, const Op* q) { return q->n == 151 || q->n == 152 ? copyWord(m, q + 1) : q; }
-inline const Op* thenBranch(Machine& m, const Op* q) {
-    return q->n == 1 || q->n == 9 || q->n == 12 ? jumpIfFalse(m, q + 1) : q;
-}
-inline const Op* thenForStep(Machine& m, const Op* q) { return q->n == 7 ? forStep(m, q + 1) : q; }
+// the for step it jumps to. Whether an instruction has its partner is settled once, when the
+// interpreter prepares the program (Op::step), so the pair runs without looking at the second
+// word's code. An instruction run together with the one before it counts with it as one for the
+// clock.
+enum class Partner : uint8_t { None, Copy, Branch, ForStep };
 
-// The instructions run inline, each as X(name, step expression, codes...): the expression takes the
-// machine `m` and the first operand `p` and gives where execution continues. An instruction run
-// together with the one before it counts with it as one for the clock.
-#define ZV_CORE_FAST_STEPS(X)                                                              \
-    X(JumpIfFalse, jumpIfFalse(m, p), 1, 9, 12)                                            \
-    X(Jump, jump(m, p), 2, 5, 6, 10, 42)                                                   \
-    X(ForStep, forStep(m, p), 7)                                                           \
-    X(Call, callStep(m, p), 21)                                                            \
-    X(ReturnNothing, returnNothingStep(m, p), 22, 27)                                      \
-    X(ReturnWord, returnWordStep(m, p), 23, 24, 28, 29)                                    \
-    X(Next, thenForStep(m, next(m, p)), 8)                                                 \
-    X(IntMul, thenCopy(m, intArith<Arith::Mul>(m, p)), 71)                                 \
-    X(IntRealMul, thenCopy(m, (mixedArith<Arith::Mul, true>(m, p))), 74)                   \
-    X(RealIntMul, thenCopy(m, (mixedArith<Arith::Mul, false>(m, p))), 75)                  \
-    X(RealMul, thenCopy(m, realArith<Arith::Mul>(m, p)), 76)                               \
-    X(IntAdd, thenCopy(m, intArith<Arith::Add>(m, p)), 81)                                 \
-    X(IntRealAdd, thenCopy(m, (mixedArith<Arith::Add, true>(m, p))), 84)                   \
-    X(RealIntAdd, thenCopy(m, (mixedArith<Arith::Add, false>(m, p))), 85)                  \
-    X(RealAdd, thenCopy(m, realArith<Arith::Add>(m, p)), 86)                               \
-    X(IntSub, thenCopy(m, intArith<Arith::Sub>(m, p)), 91)                                 \
-    X(IntRealSub, thenCopy(m, (mixedArith<Arith::Sub, true>(m, p))), 94)                   \
-    X(RealIntSub, thenCopy(m, (mixedArith<Arith::Sub, false>(m, p))), 95)                  \
-    X(RealSub, thenCopy(m, realArith<Arith::Sub>(m, p)), 96)                               \
-    X(IntEqual, thenBranch(m, compareInt<std::equal_to<>>(m, p)), 101)                     \
-    X(RealEqual, thenBranch(m, compareReal<std::equal_to<>>(m, p)), 102)                   \
-    X(IntGreater, thenBranch(m, compareInt<std::greater<>>(m, p)), 111)                    \
-    X(RealGreater, thenBranch(m, compareReal<std::greater<>>(m, p)), 112)                  \
-    X(IntGreaterEqual, thenBranch(m, compareInt<std::greater_equal<>>(m, p)), 113)         \
-    X(RealGreaterEqual, thenBranch(m, compareReal<std::greater_equal<>>(m, p)), 114)       \
-    X(IntLess, thenBranch(m, compareInt<std::less<>>(m, p)), 115)                          \
-    X(RealLess, thenBranch(m, compareReal<std::less<>>(m, p)), 116)                        \
-    X(IntLessEqual, thenBranch(m, compareInt<std::less_equal<>>(m, p)), 117)               \
-    X(RealLessEqual, thenBranch(m, compareReal<std::less_equal<>>(m, p)), 118)             \
-    X(IntNotEqual, thenBranch(m, compareInt<std::not_equal_to<>>(m, p)), 119)              \
-    X(RealNotEqual, thenBranch(m, compareReal<std::not_equal_to<>>(m, p)), 120)            \
-    X(IntDivide, divideInt(m, p), 61)                                                      \
-    X(IntRealDivide, (divideReal<true, false>(m, p)), 64)                                  \
-    X(RealIntDivide, (divideReal<false, true>(m, p)), 65)                                  \
-    X(RealDivide, (divideReal<false, false>(m, p)), 66)                                    \
-    X(BitAnd, thenBranch(m, bitAnd(m, p)), 123)                                            \
-    X(BitOr, thenBranch(m, bitOr(m, p)), 124)                                              \
-    X(Copy, copyWord(m, p), 151, 152)                                                      \
-    X(RealToInt, thenCopy(m, realToInt(m, p)), 154)                                        \
-    X(IntToReal, thenCopy(m, intToReal(m, p)), 155)                                        \
-    X(StoreInt1, (storeNumber<ArrayKind::Int, false, 1>(m, p)), 561)                       \
-    X(StoreInt2, (storeNumber<ArrayKind::Int, false, 2>(m, p)), 562)                       \
-    X(StoreReal1, (storeNumber<ArrayKind::Real, false, 1>(m, p)), 566)                     \
-    X(StoreReal2, (storeNumber<ArrayKind::Real, false, 2>(m, p)), 567)                     \
-    X(ReadInt1, (readNumber<ArrayKind::Int, 1>(m, p)), 661)                                \
-    X(ReadInt2, (readNumber<ArrayKind::Int, 2>(m, p)), 662)                                \
-    X(ReadReal1, (readNumber<ArrayKind::Real, 1>(m, p)), 666)                              \
-    X(ReadReal2, (readNumber<ArrayKind::Real, 2>(m, p)), 667)
+inline bool isPartner(Partner partner, int32_t code) {
+    switch (partner) {
+        case Partner::Copy:
+            return code == 151 || code == 152;
+        case Partner::Branch:
+            return code == 1 || code == 9 || code == 12;
+        case Partner::ForStep:
+            return code == 7;
+        default:
+            return false;
+    }
+}
+
+// The partner's own step, given the word where the first instruction continues.
+template <Partner P>
+inline const Op* partnerStep(Machine& m, const Op* q) {
+    if constexpr (P == Partner::Copy) return copyWord(m, q + 1);
+    if constexpr (P == Partner::Branch) return jumpIfFalse(m, q + 1);
+    if constexpr (P == Partner::ForStep) return forStep(m, q + 1);
+    return q;
+}
+
+// The instructions run inline, each as X(name, step expression, partner, operands, codes...): the
+// expression takes the machine `m` and the first operand `p` and gives where execution continues;
+// the partner follows the instruction's operands (Copy, Branch) or is the jump's target (ForStep).
+#define ZV_CORE_FAST_STEPS(X)                                                                   \
+    X(JumpIfFalse, jumpIfFalse(m, p), None, 2, 1, 9, 12)                                        \
+    X(Jump, jump(m, p), None, 1, 2, 5, 6, 10, 42)                                               \
+    X(ForStep, forStep(m, p), None, 4, 7)                                                       \
+    X(Call, callStep(m, p), None, 0, 21)                                                        \
+    X(ReturnNothing, returnNothingStep(m, p), None, 0, 22, 27)                                  \
+    X(ReturnWord, returnWordStep(m, p), None, 1, 23, 24, 28, 29)                                \
+    X(Next, next(m, p), ForStep, 2, 8)                                                          \
+    X(IntMul, intArith<Arith::Mul>(m, p), Copy, 3, 71)                                          \
+    X(IntRealMul, (mixedArith<Arith::Mul, true>(m, p)), Copy, 3, 74)                            \
+    X(RealIntMul, (mixedArith<Arith::Mul, false>(m, p)), Copy, 3, 75)                           \
+    X(RealMul, realArith<Arith::Mul>(m, p), Copy, 3, 76)                                        \
+    X(IntAdd, intArith<Arith::Add>(m, p), Copy, 3, 81)                                          \
+    X(IntRealAdd, (mixedArith<Arith::Add, true>(m, p)), Copy, 3, 84)                            \
+    X(RealIntAdd, (mixedArith<Arith::Add, false>(m, p)), Copy, 3, 85)                           \
+    X(RealAdd, realArith<Arith::Add>(m, p), Copy, 3, 86)                                        \
+    X(IntSub, intArith<Arith::Sub>(m, p), Copy, 3, 91)                                          \
+    X(IntRealSub, (mixedArith<Arith::Sub, true>(m, p)), Copy, 3, 94)                            \
+    X(RealIntSub, (mixedArith<Arith::Sub, false>(m, p)), Copy, 3, 95)                           \
+    X(RealSub, realArith<Arith::Sub>(m, p), Copy, 3, 96)                                        \
+    X(IntEqual, compareInt<std::equal_to<>>(m, p), Branch, 3, 101)                              \
+    X(RealEqual, compareReal<std::equal_to<>>(m, p), Branch, 3, 102)                            \
+    X(IntGreater, compareInt<std::greater<>>(m, p), Branch, 3, 111)                             \
+    X(RealGreater, compareReal<std::greater<>>(m, p), Branch, 3, 112)                           \
+    X(IntGreaterEqual, compareInt<std::greater_equal<>>(m, p), Branch, 3, 113)                  \
+    X(RealGreaterEqual, compareReal<std::greater_equal<>>(m, p), Branch, 3, 114)                \
+    X(IntLess, compareInt<std::less<>>(m, p), Branch, 3, 115)                                   \
+    X(RealLess, compareReal<std::less<>>(m, p), Branch, 3, 116)                                 \
+    X(IntLessEqual, compareInt<std::less_equal<>>(m, p), Branch, 3, 117)                        \
+    X(RealLessEqual, compareReal<std::less_equal<>>(m, p), Branch, 3, 118)                      \
+    X(IntNotEqual, compareInt<std::not_equal_to<>>(m, p), Branch, 3, 119)                       \
+    X(RealNotEqual, compareReal<std::not_equal_to<>>(m, p), Branch, 3, 120)                     \
+    X(IntDivide, divideInt(m, p), None, 3, 61)                                                  \
+    X(IntRealDivide, (divideReal<true, false>(m, p)), None, 3, 64)                              \
+    X(RealIntDivide, (divideReal<false, true>(m, p)), None, 3, 65)                              \
+    X(RealDivide, (divideReal<false, false>(m, p)), None, 3, 66)                                \
+    X(BitAnd, bitAnd(m, p), Branch, 3, 123)                                                     \
+    X(BitOr, bitOr(m, p), Branch, 3, 124)                                                       \
+    X(Copy, copyWord(m, p), None, 2, 151, 152)                                                  \
+    X(RealToInt, realToInt(m, p), Copy, 2, 154)                                                 \
+    X(IntToReal, intToReal(m, p), Copy, 2, 155)                                                 \
+    X(StoreInt1, (storeNumber<ArrayKind::Int, false, 1>(m, p)), None, 3, 561)                   \
+    X(StoreInt2, (storeNumber<ArrayKind::Int, false, 2>(m, p)), None, 4, 562)                   \
+    X(StoreReal1, (storeNumber<ArrayKind::Real, false, 1>(m, p)), None, 3, 566)                 \
+    X(StoreReal2, (storeNumber<ArrayKind::Real, false, 2>(m, p)), None, 4, 567)                 \
+    X(ReadInt1, (readNumber<ArrayKind::Int, 1>(m, p)), None, 3, 661)                            \
+    X(ReadInt2, (readNumber<ArrayKind::Int, 2>(m, p)), None, 4, 662)                            \
+    X(ReadReal1, (readNumber<ArrayKind::Real, 1>(m, p)), None, 3, 666)                          \
+    X(ReadReal2, (readNumber<ArrayKind::Real, 2>(m, p)), None, 4, 667)
 
 // The steps above by name; None: the instruction needs its handler.
 enum class FastStep : uint8_t {
@@ -336,13 +357,27 @@ constexpr bool mayEndSlice(FastStep step) {
     }
 }
 
+// Each step's partner and operand count, by FastStep.
+inline constexpr Partner kPartnerOf[] = {
+    Partner::None,
+#define ZV_PARTNER_OF(name, step, partner, ...) Partner::partner,
+    ZV_CORE_FAST_STEPS(ZV_PARTNER_OF)
+#undef ZV_PARTNER_OF
+};
+inline constexpr uint8_t kOperandsOf[] = {
+    0,
+#define ZV_OPERANDS_OF(name, step, partner, operands, ...) operands,
+    ZV_CORE_FAST_STEPS(ZV_OPERANDS_OF)
+#undef ZV_OPERANDS_OF
+};
+
 // Which of the steps above runs each command code (as a FastStep).
 inline const uint8_t* fastStepOfCode() {
     static const auto table = [] {
         std::array<uint8_t, kMaxCommandCode + 1> t{};
         uint8_t k = 0;
-#define ZV_MARK_CODES(name, step, ...)                 \
-    ++k;                                               \
+#define ZV_MARK_CODES(name, step, partner, operands, ...) \
+    ++k;                                                 \
     for (int code : {__VA_ARGS__}) t[size_t(code)] = k;
         ZV_CORE_FAST_STEPS(ZV_MARK_CODES)
 #undef ZV_MARK_CODES

@@ -119,13 +119,31 @@ void execute(Machine& m) {
         ZV_CORE_FAST_STEPS(ZV_STEP_LABEL)
 #undef ZV_STEP_LABEL
     };
+    static void* const kPairedLabels[] = {
+        &&handlerStep,
+#define ZV_PAIRED_LABEL(name, ...) &&run##name##Paired,
+        ZV_CORE_FAST_STEPS(ZV_PAIRED_LABEL)
+#undef ZV_PAIRED_LABEL
+    };
     if (!m.program.threaded) {
         // A word outside the command codes goes to the handler path, which ends the program like
-        // an unknown code.
+        // an unknown code. An instruction whose partner is where it continues runs as a pair.
         const uint8_t* const stepOf = core::fastStepOfCode();
-        for (Op& op : m.program.code) {
+        std::vector<Op>& code = m.program.code;
+        const size_t size = code.size();
+        for (size_t k = 0; k < size; ++k) {
+            Op& op = code[k];
             const bool command = static_cast<uint32_t>(op.n) <= static_cast<uint32_t>(kMaxCommandCode);
-            op.step = kStepLabels[command ? stepOf[op.n] : 0];
+            const uint8_t step = command ? stepOf[op.n] : 0;
+            op.step = kStepLabels[step];
+            const core::Partner partner = core::kPartnerOf[step];
+            if (partner == core::Partner::None) continue;
+            size_t at = k + 1 + core::kOperandsOf[step];
+            if (partner == core::Partner::ForStep) {
+                if (k + 2 >= size) continue;
+                at = static_cast<size_t>(code[k + 2].target);
+            }
+            if (at < size && core::isPartner(partner, code[at].n)) op.step = kPairedLabels[step];
         }
         m.program.threaded = true;
     }
@@ -152,13 +170,20 @@ void execute(Machine& m) {
         pc = m.pc;
         ZV_NEXT_CHECKED();
 
-#define ZV_STEP_BODY(name, expression, ...)                          \
-    run##name : {                                                    \
-        using namespace core;                                        \
-        const Op* const p = pc + 1;                                  \
-        pc = expression;                                             \
-        if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED(); \
-        else ZV_NEXT();                                              \
+#define ZV_STEP_BODY(name, expression, partner, ...)                   \
+    run##name : {                                                      \
+        using namespace core;                                          \
+        const Op* const p = pc + 1;                                    \
+        pc = expression;                                               \
+        if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED();   \
+        else ZV_NEXT();                                                \
+    }                                                                  \
+    run##name##Paired : {                                              \
+        using namespace core;                                          \
+        const Op* const p = pc + 1;                                    \
+        pc = partnerStep<Partner::partner>(m, expression);             \
+        if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED();   \
+        else ZV_NEXT();                                                \
     }
         ZV_CORE_FAST_STEPS(ZV_STEP_BODY)
 #undef ZV_STEP_BODY
