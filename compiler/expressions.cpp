@@ -24,12 +24,30 @@ constexpr OperatorLevel kLevels[13] = {
     {{"|", nullptr}, "|"},
 };
 
+// For each character, the levels (one bit each) that have a spelling beginning with it.
+constexpr std::array<uint16_t, 256> kLevelsStartingWith = [] {
+    std::array<uint16_t, 256> table{};
+    for (int level = 0; level < 13; ++level)
+        for (const char* spelling : kLevels[level].spellings)
+            if (spelling) table[static_cast<unsigned char>(spelling[0])] |= static_cast<uint16_t>(1u << level);
+    return table;
+}();
+
 constexpr std::array<bool, 256> kOperatorChars = [] {
     std::array<bool, 256> table{};
     for (char c : std::string_view("^/*+-><=!&|")) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
 bool isOperatorChar(char c) { return kOperatorChars[static_cast<unsigned char>(c)]; }
+
+// The characters the expression scans react to: quotes, parentheses, commas and operators. Every
+// other character leaves a scan's state as it is, so the scans step over runs of them at once.
+constexpr std::array<bool, 256> kSyntaxChars = [] {
+    std::array<bool, 256> table = kOperatorChars;
+    for (char c : std::string_view("\"(),")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+bool isPlain(char c) { return !kSyntaxChars[static_cast<unsigned char>(c)]; }
 // Characters after which a '-' is a sign rather than a subtraction (the same set).
 bool isSignContext(char c) { return isOperatorChar(c); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -101,6 +119,7 @@ size_t findOperator(std::string_view text, int level, size_t from, size_t& lengt
     int depth = 0;
     for (size_t p = from > 1 ? from : 0; p < text.size(); ++p) {
         char c = text[p];
+        if (isPlain(c)) continue;
         if (c == '"') quoted = !quoted;
         if (quoted) continue;
         if (c == '(') ++depth;
@@ -128,6 +147,10 @@ size_t leftOperandStart(std::string_view text, size_t op) {
     size_t p = op;
     while (p > 0) {
         char c = text[p - 1];
+        if (isPlain(c)) {
+            --p;
+            continue;
+        }
         if (c == '"') quoted = !quoted;
         if (!quoted) {
             if (c == ')') ++depth;
@@ -157,6 +180,7 @@ size_t rightOperandEnd(std::string_view text, size_t start) {
     int depth = 0;
     for (; p < text.size(); ++p) {
         char c = text[p];
+        if (isPlain(c)) continue;
         if (c == '"') quoted = !quoted;
         if (quoted) continue;
         if (c == '(') ++depth;
@@ -207,6 +231,7 @@ bool Compiler::splitParameters(std::string_view text, ParameterList& out) {
     int depth = 0;
     size_t start = 0;
     for (size_t p = 0; p <= text.size(); ++p) {
+        if (p < text.size() && isPlain(text[p])) continue;
         char c = p < text.size() ? text[p] : ',';
         if (c == '"' && p < text.size()) quoted = !quoted;
         if (quoted && p < text.size()) continue;
@@ -270,6 +295,7 @@ Operand Compiler::compileExpression(std::string_view original) {
         size_t group = std::string::npos;
         for (size_t p = 0; p < text.size(); ++p) {
             char c = text[p];
+            if (isPlain(c)) continue;
             if (c == '"') quoted = !quoted;
             if (quoted) continue;
             if (c == '(' && p > 0 && isNameChar(text[p - 1])) {
@@ -300,23 +326,16 @@ Operand Compiler::compileExpression(std::string_view original) {
 
 Operand Compiler::compileOperatorExpression(std::string_view original) {
     std::string_view trimmedText = trimmedView(original);
-    // Most texts hold one or two operators: note which operator characters occur at all, once.
-    bool present[128] = {};
-    bool any = false;
-    for (size_t p = 1; p < trimmedText.size(); ++p) {
-        unsigned char c = static_cast<unsigned char>(trimmedText[p]);
-        if (c < 128 && isOperatorChar(static_cast<char>(c))) present[c] = any = true;
-    }
-    if (!any) return compileOperand(trimmedText);
+    // Most texts hold one or two operators: note once which levels' spellings begin somewhere.
+    unsigned levels = 0;
+    for (size_t p = 1; p < trimmedText.size(); ++p) levels |= kLevelsStartingWith[static_cast<unsigned char>(trimmedText[p])];
+    if (levels == 0) return compileOperand(trimmedText);
     // Each compiled pair is replaced by its reference: from here on the text is a copy.
     std::string text(trimmedText);
     bool anyOperator = false;
     Operand last;
     for (int level = 0; level < 13; ++level) {
-        const auto& spellings = kLevels[level].spellings;
-        if (!present[static_cast<unsigned char>(spellings[0][0])] &&
-            (!spellings[1] || !present[static_cast<unsigned char>(spellings[1][0])]))
-            continue;
+        if ((levels >> level & 1) == 0) continue;
         size_t from = 1, length = 0;
         for (size_t op; (op = findOperator(text, level, from, length)) != std::string::npos;) {
             anyOperator = true;
@@ -377,6 +396,7 @@ Operand Compiler::compileOperand(std::string_view raw) {
     bool quoted = false;
     for (size_t p = 0; p < text.size(); ++p) {
         char c = text[p];
+        if (isPlain(c)) continue;
         if (c == '"') quoted = !quoted;
         if (quoted || c != '(' || p == 0 || !isNameChar(text[p - 1])) continue;
         std::string_view name = trimmedView(text.substr(0, p));
@@ -409,7 +429,8 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
     const auto& functions = vocabulary_.functions();
     std::string_view callName = name, callArguments = arguments;
     std::string elementArguments;  // an element read passes the array's name before the indexes
-    if (vocabulary_.functionsNamed(name).empty()) {
+    std::span<const int> named = vocabulary_.functionsNamed(name);
+    if (named.empty()) {
         // Not a function: an element of the array of that name.
         int arrayRead = vocabulary_.arrayReadFunction();
         if (arrayRead < 0) {
@@ -421,8 +442,8 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
         elementArguments.append(name).append(1, ',').append(arguments);
         callArguments = elementArguments;
         arrayFlag_ = true;
+        named = vocabulary_.functionsLike(arrayRead);
     }
-    const auto& named = vocabulary_.functionsNamed(callName);
     int first = named.front(), working = first;
     if (expectedType_) {
         int last = first;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,12 +13,25 @@
 
 namespace compiler {
 
-// FNV-1a over the bytes: names are short, and this is cheaper on them than the library's hash.
+// Eight bytes at a time, then the last few one by one: cheaper on short names than the library's
+// hash, and hashing is most of the cost of a look-up.
 struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view text) const noexcept {
-        uint64_t hash = 14695981039346656037ull;
-        for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+        constexpr uint64_t kMultiplier = 0xBF58476D1CE4E5B9ull;
+        uint64_t hash = 0x9E3779B97F4A7C15ull ^ text.size();
+        const char* bytes = text.data();
+        size_t left = text.size();
+        for (; left >= 8; bytes += 8, left -= 8) {
+            uint64_t word;
+            std::memcpy(&word, bytes, 8);
+            hash = (hash ^ word) * kMultiplier;
+            hash ^= hash >> 31;
+        }
+        uint64_t tail = 0;
+        for (size_t i = 0; i < left; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        hash = (hash ^ tail) * kMultiplier;
+        hash ^= hash >> 29;
         return static_cast<size_t>(hash);
     }
 };

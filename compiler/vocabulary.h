@@ -41,6 +41,7 @@ public:
     std::span<const int> functionsNamed(std::string_view name) const { return functionIndex_.named(name); }
     // Indexes of every command with the name of command `entry`, without looking the name up.
     std::span<const int> commandsLike(int entry) const { return commandIndex_.members(commands_[entry].group); }
+    std::span<const int> functionsLike(int entry) const { return functionIndex_.members(functions_[entry].group); }
     int firstCommand(std::string_view name) const;
     int firstFunction(std::string_view name) const;
     // First function entry whose name begins with '@' (the array element read group), -1 when none.
