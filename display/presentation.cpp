@@ -74,6 +74,28 @@ void DisplayDevice::postFrame(vm::Machine &m) {
     runSteps(FrameStep::ScreenSave);
 }
 
+namespace {
+// The primary surface becomes a copy of the back buffer. Only rows either of them wrote since the
+// last copy can differ, and nothing differs when both are blank: a first presentation of a
+// mostly empty screen then costs a few rows instead of two screens of fresh memory.
+void copyWrittenRows(Surface &from, Surface &to) {
+    const bool sameShape = to.width == from.width && to.height == from.height && to.pitch == from.pitch &&
+                           to.pixels.size() == from.pixels.size() && to.rowsWritten.size() == from.rowsWritten.size();
+    if (!sameShape) {
+        to.pixels = from.pixels;
+    } else if (!(from.blank && to.blank)) {
+        const size_t pitch = size_t(from.pitch);
+        for (size_t y = 0; y < from.rowsWritten.size(); ++y) {
+            if (from.rowsWritten[y] || to.rowsWritten[y])
+                std::memcpy(to.pixels.data() + y * pitch, from.pixels.data() + y * pitch, pitch);
+        }
+    }
+    to.blank = from.blank;
+    to.rowsWritten.assign(from.rowsWritten.size(), 0);
+    std::fill(from.rowsWritten.begin(), from.rowsWritten.end(), 0);
+}
+} // namespace
+
 void DisplayDevice::present() {
     if (!created || primary_->empty())
         return;
@@ -82,13 +104,7 @@ void DisplayDevice::present() {
         std::swap(primary_, back_);
         page ^= 1;
     } else {
-        // Nothing to copy when neither surface was written since the last copy, or both are blank.
-        const bool same = primary_->pixels.size() == back_->pixels.size() &&
-                          ((!back_->written && !primary_->written) || (back_->blank && primary_->blank));
-        if (!same)
-            primary_->pixels = back_->pixels;
-        primary_->blank = back_->blank;
-        primary_->written = back_->written = false;
+        copyWrittenRows(*back_, *primary_);
     }
     // Where the picture's top-left lands in the client area, for mouse coordinates: centred in a
     // screen-sized window, at the origin otherwise.

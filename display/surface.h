@@ -114,9 +114,9 @@ struct Surface {
     // between two such surfaces have nothing to do. Writers reach the pixels through row() (or
     // setPixel), which drops the mark; code writing `pixels` directly keeps it right itself.
     bool blank = false;
-    // Something may have written the pixels since presentation last copied this surface or into
-    // it (same rule: row() and setPixel set it).
-    bool written = true;
+    // Per row: something may have written it since presentation last copied this surface or into
+    // it (same rule: row() and setPixel mark it), so a presentation copies only those rows.
+    std::vector<uint8_t> rowsWritten;
 
     Surface() = default;
     Surface(int w, int h, int bitsPerPixel) { reset(w, h, bitsPerPixel); }
@@ -131,7 +131,7 @@ struct Surface {
         pixels = PixelBytes();
         pixels.resize(size_t(pitch) * size_t(height)); // zero, see ZeroPageAllocator
         blank = true;
-        written = true;
+        rowsWritten.assign(size_t(height), 1);
         colourKey.reset();
     }
 
@@ -141,7 +141,8 @@ struct Surface {
 
     uint8_t *row(int y) {
         blank = false;
-        written = true;
+        if (size_t(y) < rowsWritten.size())
+            rowsWritten[size_t(y)] = 1;
         return pixels.data() + size_t(y) * size_t(pitch);
     }
     const uint8_t *row(int y) const { return pixels.data() + size_t(y) * size_t(pitch); }

@@ -291,6 +291,35 @@ TEST(Presentation, FlipChainTogglesPagesAndCopyKeepsTheBackBuffer) {
     EXPECT_EQ(copy.device->backBuffer().colour(5, 5), 0x00FF00u);
 }
 
+TEST(Presentation, CopyModeKeepsThePrimaryEqualToTheBackBufferRowByRow) {
+    // Presentation copies only rows written since the last copy: every change must still arrive,
+    // including rows going back to black and a clear after a blank screen.
+    Fixture f({hardwareCard("GPU", false)}, true);
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    Surface &back = f.device->backBuffer();
+    const Surface &primary = f.device->primarySurface();
+    auto samePictures = [&] { return primary.pixels == back.pixels; };
+    back.setColour(3, 7, 0xFF0000);
+    f.device->present();
+    EXPECT_EQ(primary.colour(3, 7), 0xFF0000u);
+    EXPECT_TRUE(samePictures());
+    back.setColour(3, 7, 0);
+    back.setColour(4, 9, 0x00FF00);
+    f.device->present();
+    EXPECT_EQ(primary.colour(3, 7), 0u);
+    EXPECT_EQ(primary.colour(4, 9), 0x00FF00u);
+    EXPECT_TRUE(samePictures());
+    back.fillColour(0);
+    f.device->present();
+    EXPECT_TRUE(samePictures());
+    back.fillColour(0x0000FF);
+    f.device->present();
+    back.fillColour(0);
+    f.device->present();
+    EXPECT_EQ(primary.colour(639, 479), 0u);
+    EXPECT_TRUE(samePictures());
+}
+
 TEST(Presentation, WindowModeCentresThePictureWithBlackBorders) {
     Fixture f({hardwareCard("GPU", false)}, false, true);
     ASSERT_EQ(f.device->createAtStartUp(), 0);
