@@ -459,7 +459,9 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
     }
     ParameterList parameters;
     if (!splitParameters(callArguments, parameters)) return {};
-    std::string types;
+    // The arguments' type letters so far; one more is written behind them while it is tried.
+    char typeLetters[kMaxParameters + 1];
+    size_t typeCount = 0;
     Operand operands[kMaxParameters + 1];  // the result, then the arguments
     size_t operandCount = 1;
     char outerExpected = expectedType_;
@@ -469,16 +471,18 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
         Operand argument = compileExpression(parameters[k]);
         if (argument.type == 'l' || argument.type == 'f') {
             bool fits = false;
-            std::string wanted = types + argument.type;
+            typeLetters[typeCount] = argument.type;
+            std::string_view wanted(typeLetters, typeCount + 1);
             for (int j = working; !fits && j < functions[working].runEnd; ++j)
                 fits = functions[j].signature.compare(1, wanted.size(), wanted) == 0 &&
                        functions[j].signature.size() > wanted.size();
             if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');
         }
-        types += argument.type;
+        typeLetters[typeCount++] = argument.type;
         operands[operandCount++] = argument;
     }
     expectedType_ = outerExpected;
+    const std::string_view types(typeLetters, typeCount);
     int chosen = -1;
     for (int j : named)
         if (std::string_view(functions[j].signature).substr(1) == types) {

@@ -3,6 +3,7 @@
 #include "compiler/paths.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -51,8 +52,20 @@ std::string includeName(std::string_view folded) {
 }  // namespace
 
 bool needsFolding(std::string_view line) {
-    for (char c : line)
-        if (c >= 'A' && c <= 'Z') return true;
+    // Eight characters at a time: with the top bit of each byte cleared first (so that no sum
+    // carries into the next byte), adding 0x3F sets the top bit of bytes from 'A' up and adding
+    // 0x25 that of bytes from '[' up; a byte with the first and not the second is a capital.
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kLow7 = 0x7F * kOnes, kTop = 0x80 * kOnes;
+    size_t p = 0;
+    for (; p + 8 <= line.size(); p += 8) {
+        uint64_t word;
+        std::memcpy(&word, line.data() + p, 8);
+        uint64_t low = word & kLow7;
+        uint64_t capitals = (low + (0x80 - 'A') * kOnes) & ~(low + (0x80 - 'Z' - 1) * kOnes) & ~word & kTop;
+        if (capitals) return true;
+    }
+    for (; p < line.size(); ++p)
+        if (line[p] >= 'A' && line[p] <= 'Z') return true;
     return false;
 }
 

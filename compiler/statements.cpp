@@ -430,7 +430,9 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
 
     std::vector<Operand>& operands = scratch().operands;
     operands.clear();
-    std::string types;
+    // The parameters' type letters so far; one more is written behind them while it is tried.
+    char typeLetters[kMaxParameters + 1];
+    size_t typeCount = 0;
     if (kind != 'e' && !(kind == '0' && parameters.count == 0)) {
         for (size_t k = 0; k < parameters.count; ++k) {
             std::string rewritten;  // a condition with its word operators turned into signs
@@ -444,7 +446,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
                 Operand label = labelReference(parameter, scope_);
                 if (label.type == 'x') return fail(33);
                 operands.push_back(label);
-                types += 'a';
+                typeLetters[typeCount++] = 'a';
                 continue;
             }
             Operand argument = compileExpression(parameter);
@@ -462,7 +464,8 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
                 (argument.index < 13000 || argument.index >= 19000))
                 return fail(29);
             if (argument.type == 'l' || argument.type == 'f') {
-                std::string wanted = types + argument.type;
+                typeLetters[typeCount] = argument.type;
+                std::string_view wanted(typeLetters, typeCount + 1);
                 bool fits = false;
                 for (int j = entry; !fits && j < matched.runEnd; ++j) {
                     const std::string& signature = commands[j].signature;
@@ -471,10 +474,11 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
                 }
                 if (!fits) argument = convert(argument, argument.type == 'l' ? 'f' : 'l');
             }
-            types += argument.type;
+            typeLetters[typeCount++] = argument.type;
             operands.push_back(argument);
         }
     }
+    const std::string_view types(typeLetters, typeCount);
     if (types == "x") return false;
     int chosen = -1;
     for (int j : vocabulary_.commandsLike(entry)) {
