@@ -2,6 +2,7 @@
 #include "compile_helpers.h"
 
 #include "compiler/paths.h"
+#include "compiler/source_preparation.h"
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,30 @@ TEST(SourceText, LineEndsAndTheClosingEnd) {
     CompileResult empty = compileText("");
     ASSERT_TRUE(empty.ok);
     EXPECT_EQ(codeWords(empty.image), "213");
+}
+
+TEST(SourceText, CapitalsAreFoundWhereverTheyStand) {
+    // Lines without a capital are compiled as they stand, so a capital must never be missed: in the
+    // blocks of eight and in the tail, next to the characters around A..Z, and beside bytes with the
+    // top bit set (which are not capitals, and must not disturb their neighbours).
+    const struct {
+        std::string line;
+        bool capital;
+    } cases[] = {
+        {"", false},
+        {"print a$+\"x\"", false},
+        {"abcdefgh", false},
+        {"abcdefgZ", true},
+        {"Abcdefgh", true},
+        {"abcdefghijklmnoP", true},
+        {"abcdefghM", true},
+        {"@[`{@[`{@[`{", false},
+        {"\xC1\xDA\x80\xFF\xC1\xDA\x80\xFF" "z", false},
+        {"\xFF\xFF\xFF\xFF" "Q" "\xFF\xFF\xFF", true},
+        {"\x7F\x7F\x7F\x7F\x7F\x7F\x7F" "A", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(needsFolding(c.line), c.capital) << c.line;
+    EXPECT_EQ(codeOf("PRINT A+1"), codeOf("print a+1"));
 }
 
 TEST(SourceText, ProgressIsReportedInTenths) {
