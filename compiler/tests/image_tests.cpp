@@ -87,6 +87,45 @@ TEST(CompilerLimits, TablesReportWhenFull) {
     }
 }
 
+TEST(ProgramImage, PinnedProgramKeepsItsImage) {
+    // A program with one of each statement shape the compiler rewrites: one-line if with else, for
+    // with step, select, while, repeat, dim, data and read, number and text functions, element
+    // stores, grouped, word and two-letter operators, a label. Its whole image (tables, code, line
+    // numbers) is pinned: compiled programs must not change unless the code generation is meant to.
+    const std::string source =
+        "rem The pinned program: one of each statement shape the compiler rewrites\n"
+        "dim a(10): dim n$(3)\n"
+        "data 1, -2.5, \"three\"\n"
+        "total = 0\n"
+        "for i = 1 to 9 step 2: a(i) = twice(i) + i: total = total + a(i): next i\n"
+        "if total > 20 then print \"big\" else print \"small\"\n"
+        "read k, r#, t$\n"
+        "select k\n"
+        "case 1,2: print t$;: endcase\n"
+        "case default: print r# * 1.5: endcase\n"
+        "endselect\n"
+        "while total > 0: total = total - 7: endwhile\n"
+        "repeat: k = k + 1: until k >= 3\n"
+        "n$(1) = greet$(\"you\") + str$(k)\n"
+        "x# = (k + 2) * (total - 1) / 3.0 ^ 2\n"
+        "if n$(1) <> \"\" and x# >= 0 or k = 3 then goto done\n"
+        "print \"never\"\n"
+        "done:\n"
+        "print n$(1), x#\n"
+        "end\n"
+        "function twice(x)\n"
+        "endfunction x*2\n"
+        "function greet$(n$)\n"
+        "  g$ = \"hi \" + n$\n"
+        "endfunction g$\n";
+    CompileResult result = compileText(source);
+    ASSERT_TRUE(result.ok) << result.message;
+    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a over the image's bytes
+    for (uint8_t byte : result.image) hash = (hash ^ byte) * 0x100000001b3ull;
+    EXPECT_EQ(result.image.size(), 6124u);
+    EXPECT_EQ(hash, 0x0ae9af12563c0c76ull) << "code: " << codeWords(result.image);
+}
+
 TEST(CompilerLimits, LargeProgramsGrowTheCodeStreams) {
     // Far beyond the 65536 words a compile starts with.
     CompileResult result = compileText(lines("a=a+b*2-1", 20000));
