@@ -40,8 +40,6 @@ inline size_t planIndex(int16_t function) {
     return function > 0 && function <= kMaxFunctionNumber ? static_cast<size_t>(function) : 0;
 }
 
-#define ZV_INLINE inline __attribute__((always_inline))
-
 bool isNumberCell(int cell) { return cell >= kIntVarBase && cell < kStringVarBase; }
 
 bool isTemporary(const Machine& m, const Cell* c) {
@@ -107,61 +105,6 @@ const SavePlan* livePlan(Machine& m, size_t site, int n) {
     return &cs.livePlans.back();
 }
 
-[[gnu::noinline]] void growWords(CallState& cs, size_t count) {
-    cs.words.resize(std::max(cs.words.size() * 2, cs.wordCount + count + 256));
-}
-
-[[gnu::noinline]] void growTexts(CallState& cs, size_t count) {
-    cs.texts.resize(std::max(cs.texts.size() * 2, cs.textCount + count + 64));
-}
-
-ZV_INLINE int32_t* pushWords(CallState& cs, size_t count) {
-    if (cs.wordCount + count > cs.words.size()) [[unlikely]] growWords(cs, count);
-    int32_t* out = cs.words.data() + cs.wordCount;
-    cs.wordCount += count;
-    return out;
-}
-
-ZV_INLINE char** pushTexts(CallState& cs, size_t count) {
-    if (cs.textCount + count > cs.texts.size()) [[unlikely]] growTexts(cs, count);
-    char** out = cs.texts.data() + cs.textCount;
-    cs.textCount += count;
-    return out;
-}
-
-[[gnu::noinline]] void saveLocalStrings(CallState& cs, const SavePlan& plan) {
-    char** text = pushTexts(cs, plan.strings.size());
-    for (const Cell* c : plan.strings) *text++ = c->s ? newString(c->s, core::cappedLength(c->s)) : nullptr;
-}
-
-// Puts saved strings back into their cells, freeing what the cells hold; returns the next saved text.
-[[gnu::noinline]] char** restoreStrings(const SavePlan& plan, char** text) {
-    for (Cell* c : plan.strings) core::adoptString(*c, *text++);
-    return text;
-}
-
-// Variables keep their strings (the next activation may read them): their texts are copied.
-ZV_INLINE void saveLocals(CallState& cs, const SavePlan& plan) {
-    int32_t* word = pushWords(cs, plan.numbers.size());
-    for (const Cell* c : plan.numbers) *word++ = c->i;
-    if (!plan.strings.empty()) saveLocalStrings(cs, plan);
-}
-
-[[gnu::noinline]] void saveLiveStrings(CallState& cs, const SavePlan& plan) {
-    char** text = pushTexts(cs, plan.strings.size());
-    for (Cell* c : plan.strings) {
-        *text++ = c->s;
-        c->s = nullptr;
-    }
-}
-
-// A temporary is written before it is read, so its string is moved out rather than copied.
-ZV_INLINE void saveLive(CallState& cs, const SavePlan& plan) {
-    int32_t* word = pushWords(cs, plan.numbers.size());
-    for (const Cell* c : plan.numbers) *word++ = c->i;
-    if (!plan.strings.empty()) saveLiveStrings(cs, plan);
-}
-
 void assignParameter(Machine& m, Cell* param, const Cell* argument) {
     if (isNumberCell(cellIndex(m, param))) {
         param->i = argument->i;
@@ -170,10 +113,96 @@ void assignParameter(Machine& m, Cell* param, const Cell* argument) {
     }
 }
 
+// Works out a call site on its first execution (and again should its count cell change); nullptr
+// when its operands or the parameter list run past the code.
+[[gnu::noinline]] CallSite* prepareSite(Machine& m, const Op* p) {
+    CallState& cs = m.calls;
+    const Op* code = m.program.code.data();
+    const int64_t codeSize = static_cast<int64_t>(m.program.code.size());
+    const int32_t n = p[2].cell->i;
+    const int32_t entry = p[0].target;
+    if (static_cast<uint32_t>(n) > 255u || (p - code) + 3 + int64_t{n} > codeSize || int64_t{entry} + n >= codeSize) {
+        return nullptr;
+    }
+    const size_t index = static_cast<size_t>(p - 1 - code);
+    CallSite*& slot = cs.sites[index];
+    if (slot == nullptr) slot = &cs.siteStore.emplace_back();
+    CallSite& site = *slot;
+    site.params = code + entry;
+    site.count = n;
+    site.function = static_cast<int16_t>(site.params[n].n);
+    site.locals = &functionPlan(m, site.function, site.params, n);
+    site.live = livePlan(m, index, n);
+    site.active = &cs.activeCalls[planIndex(site.function)];
+    site.oneNumber = n == 1 && isNumberCell(cellIndex(m, site.params[0].cell));
+    return &site;
+}
+
+}  // namespace
+
+namespace core::calls {
+
+const CallSite* prepareCall(Machine& m, const Op* p) {
+    if (!m.calls.tablesReady) buildTables(m);
+    const CallSite* site = m.calls.sites[static_cast<size_t>(p - 1 - m.program.code.data())];
+    if (site != nullptr && site->count == p[2].cell->i) return site;
+    site = prepareSite(m, p);
+    if (site == nullptr) {
+        m.pc = p;
+        raise(m, kDamagedCall);
+    }
+    return site;
+}
+
+const Op* stackFull(Machine& m, const Op* p, int32_t argumentCount) {
+    m.pc = p;
+    raise(m, 108);
+    return p + 3 + argumentCount;
+}
+
+void growWords(CallState& cs, size_t count) {
+    cs.words.resize(std::max(cs.words.size() * 2, cs.wordCount + count + 256));
+}
+
+namespace {
+void growTexts(CallState& cs, size_t count) {
+    cs.texts.resize(std::max(cs.texts.size() * 2, cs.textCount + count + 64));
+}
+
+char** pushTexts(CallState& cs, size_t count) {
+    if (cs.textCount + count > cs.texts.size()) growTexts(cs, count);
+    char** out = cs.texts.data() + cs.textCount;
+    cs.textCount += count;
+    return out;
+}
+}  // namespace
+
+void saveLocalStrings(CallState& cs, const SavePlan& plan) {
+    char** text = pushTexts(cs, plan.strings.size());
+    for (const Cell* c : plan.strings) *text++ = c->s ? newString(c->s, core::cappedLength(c->s)) : nullptr;
+}
+
+char** restoreStrings(const SavePlan& plan, char** text) {
+    for (Cell* c : plan.strings) core::adoptString(*c, *text++);
+    return text;
+}
+
+// A temporary is written before it is read, so its string is moved out rather than copied.
+void saveLive(CallState& cs, const SavePlan& plan) {
+    int32_t* word = pushWords(cs, plan.numbers.size());
+    for (const Cell* c : plan.numbers) *word++ = c->i;
+    if (plan.strings.empty()) return;
+    char** text = pushTexts(cs, plan.strings.size());
+    for (Cell* c : plan.strings) {
+        *text++ = c->s;
+        c->s = nullptr;
+    }
+}
+
 // Parameters receive their arguments in order. An argument that is an earlier parameter of the same
 // call (f(b, a) inside f(a, b)) would be read after it was overwritten, so such calls take every
 // argument's value first.
-[[gnu::noinline]] void passArguments(Machine& m, const Op* params, const Op* args, int n) {
+void passArguments(Machine& m, const Op* params, const Op* args, int n) {
     bool overlap = false;
     for (int i = 1; i < n && !overlap; ++i) {
         for (int j = 0; j < i; ++j) {
@@ -205,135 +234,7 @@ void assignParameter(Machine& m, Cell* param, const Cell* argument) {
 }
 
 
-// Works out a call site on its first execution (and again should its count cell change); nullptr
-// when its operands or the parameter list run past the code.
-[[gnu::noinline]] CallSite* prepareSite(Machine& m, const Op* p) {
-    CallState& cs = m.calls;
-    const Op* code = m.program.code.data();
-    const int64_t codeSize = static_cast<int64_t>(m.program.code.size());
-    const int32_t n = p[2].cell->i;
-    const int32_t entry = p[0].target;
-    if (static_cast<uint32_t>(n) > 255u || (p - code) + 3 + int64_t{n} > codeSize || int64_t{entry} + n >= codeSize) {
-        return nullptr;
-    }
-    const size_t index = static_cast<size_t>(p - 1 - code);
-    CallSite*& slot = cs.sites[index];
-    if (slot == nullptr) slot = &cs.siteStore.emplace_back();
-    CallSite& site = *slot;
-    site.params = code + entry;
-    site.count = n;
-    site.function = static_cast<int16_t>(site.params[n].n);
-    site.locals = &functionPlan(m, site.function, site.params, n);
-    site.live = livePlan(m, index, n);
-    site.active = &cs.activeCalls[planIndex(site.function)];
-    site.oneNumber = n == 1 && isNumberCell(cellIndex(m, site.params[0].cell));
-    return &site;
-}
-
-}  // namespace
-
-// 21: entry, d, n, a1 ... an
-const Op* core::callStep(Machine& m, const Op* p) {
-    CallState& cs = m.calls;
-    if (!cs.tablesReady) [[unlikely]] buildTables(m);
-    const CallSite* site = cs.sites[static_cast<size_t>(p - 1 - m.program.code.data())];
-    if (site == nullptr || site->count != p[2].cell->i) [[unlikely]] {
-        site = prepareSite(m, p);
-        if (site == nullptr) {
-            m.pc = p;
-            raise(m, kDamagedCall);
-            return p;
-        }
-    }
-    const int32_t n = site->count;
-    if (m.depth + 1 >= kCallStackSize) [[unlikely]] {
-        m.pc = p;
-        raise(m, 108);
-        return p + 3 + n;
-    }
-    const Op* params = site->params;
-    Frame& f = frameAt(m, m.depth);
-    f.returnTo = p;
-    f.entry = params;
-    f.argumentCount = static_cast<uint8_t>(n);
-    f.callerFunction = m.currentFunction;
-    f.savedWordsAt = static_cast<uint32_t>(cs.wordCount);
-    f.savedTextsAt = static_cast<uint32_t>(cs.textCount);
-    f.savedLocals = nullptr;
-    if (*site->active > 0) {
-        // Before the arguments arrive: the parameters are still the outer activation's.
-        f.savedLocals = site->locals;
-        saveLocals(cs, *site->locals);
-    }
-    if (site->oneNumber) {
-        params[0].cell->i = p[3].cell->i;
-    } else {
-        passArguments(m, params, p + 3, n);
-    }
-    // After the arguments: one of them may be a live temporary whose string is moved out.
-    f.savedLive = site->live;
-    if (site->live != nullptr) saveLive(cs, *site->live);
-
-    ++*site->active;
-    ++cs.callFrames;
-    m.currentFunction = site->function;
-    ++m.depth;
-    return params + n + 1;
-}
-
-namespace {
-
-// Pops the label calls the function made and did not return from, then the call itself; nullptr
-// when no user-function call is active (a return at depth 0 does nothing).
-ZV_INLINE Frame* popCall(Machine& m) {
-    if (m.calls.callFrames == 0 || m.depth == 0) return nullptr;
-    while (m.frames[static_cast<size_t>(m.depth - 1)].entry == nullptr) --m.depth;
-    --m.depth;
-    return &m.frames[static_cast<size_t>(m.depth)];
-}
-
-// Puts the saved values back (in the order they were saved) and continues after the call; returns
-// the call's destination.
-ZV_INLINE Cell& finishCall(Machine& m, const Frame& f) {
-    CallState& cs = m.calls;
-    --cs.activeCalls[planIndex(m.currentFunction)];
-    --cs.callFrames;
-    m.currentFunction = f.callerFunction;
-    const int32_t* word = cs.words.data() + f.savedWordsAt;
-    char** text = cs.texts.data() + f.savedTextsAt;
-    if (const SavePlan* plan = f.savedLocals) {
-        for (Cell* c : plan->numbers) c->i = *word++;
-        if (!plan->strings.empty()) text = restoreStrings(*plan, text);
-    }
-    if (const SavePlan* plan = f.savedLive) {
-        for (Cell* c : plan->numbers) c->i = *word++;
-        if (!plan->strings.empty()) restoreStrings(*plan, text);
-    }
-    cs.wordCount = f.savedWordsAt;
-    cs.textCount = f.savedTextsAt;
-    return *f.returnTo[1].cell;
-}
-
-inline const Op* afterCall(const Frame& f) { return f.returnTo + 3 + f.argumentCount; }
-
-}  // namespace
-
-// 22, 27
-const Op* core::returnNothingStep(Machine& m, const Op* p) {
-    Frame* f = popCall(m);
-    if (f == nullptr) return p;
-    finishCall(m, *f).i = 0;
-    return afterCall(*f);
-}
-
-// 23, 28 and 24, 29: the word is taken before the restore, so a function may return its own local.
-const Op* core::returnWordStep(Machine& m, const Op* p) {
-    const int32_t value = p[0].cell->i;
-    Frame* f = popCall(m);
-    if (f == nullptr) return p + 1;
-    finishCall(m, *f).i = value;
-    return afterCall(*f);
-}
+}  // namespace core::calls
 
 namespace {
 
@@ -343,13 +244,13 @@ void returnString(Machine& m) {
     const size_t length = core::cappedLength(s);
     char value[kMaxStringLength + 1];
     std::memcpy(value, s, length);
-    Frame* f = popCall(m);
+    Frame* f = core::calls::popCall(m);
     if (f == nullptr) {
         m.pc += 1;
         return;
     }
-    setString(finishCall(m, *f), value, length);
-    m.pc = afterCall(*f);
+    setString(core::calls::finishCall(m, *f), value, length);
+    m.pc = core::calls::afterCall(*f);
 }
 
 void resetCalls(Machine& m) {

@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "vm/array_access.h"
+#include "vm/call_steps.h"
 #include "vm/core_support.h"
 
 namespace vm::core {
@@ -220,28 +221,8 @@ inline const Op* readNumber(Machine& m, const Op* p) {
     return p + 2 + K;
 }
 
-// --- the call stack ---
+// User-function calls and returns, and the call stack: vm/call_steps.h.
 
-// Frames are made as calls first reach them: the whole stack is 3 MB that most programs never
-// touch, and making it cost a short program more than its run. Room for every frame is reserved
-// on the first growth, so frames never move afterwards.
-[[gnu::noinline]] inline void growFrames(Machine& m, int depth) {
-    if (m.frames.capacity() < static_cast<size_t>(kCallStackSize)) m.frames.reserve(kCallStackSize);
-    const size_t wanted = std::max<size_t>({static_cast<size_t>(depth) + 1, m.frames.size() * 2, 256});
-    m.frames.resize(std::min<size_t>(wanted, kCallStackSize));
-}
-
-// The frame at `depth` (below kCallStackSize), made when first reached.
-inline Frame& frameAt(Machine& m, int depth) {
-    if (static_cast<size_t>(depth) >= m.frames.size()) [[unlikely]] growFrames(m, depth);
-    return m.frames[static_cast<size_t>(depth)];
-}
-
-// --- user-function calls and returns (vm/call_commands.cpp) ---
-
-const Op* callStep(Machine& m, const Op* p);           // 21
-const Op* returnNothingStep(Machine& m, const Op* p);  // 22, 27
-const Op* returnWordStep(Machine& m, const Op* p);     // 23, 24, 28, 29
 
 // Pairs the compiler always emits together run in one go: a value computed into a temporary and
 // then copied into a variable, a comparison and the jump that tests it, the next of a for loop and
@@ -273,6 +254,12 @@ inline const Op* partnerStep(Machine& m, const Op* q) {
     return q;
 }
 
+// A function's value is most often copied into a variable by the instruction right after the
+// call: the return runs that copy with it (its partner cannot be settled beforehand).
+inline const Op* thenCopyAfterReturn(Machine& m, const Op* q) {
+    return q->n == 151 || q->n == 152 ? copyWord(m, q + 1) : q;
+}
+
 // The instructions run inline, each as X(name, step expression, partner, operands, codes...): the
 // expression takes the machine `m` and the first operand `p` and gives where execution continues;
 // the partner follows the instruction's operands (Copy, Branch) or is the jump's target (ForStep).
@@ -282,7 +269,7 @@ inline const Op* partnerStep(Machine& m, const Op* q) {
     X(ForStep, forStep(m, p), None, 4, 7)                                                       \
     X(Call, callStep(m, p), None, 0, 21)                                                        \
     X(ReturnNothing, returnNothingStep(m, p), None, 0, 22, 27)                                  \
-    X(ReturnWord, returnWordStep(m, p), None, 1, 23, 24, 28, 29)                                \
+    X(ReturnWord, thenCopyAfterReturn(m, returnWordStep(m, p)), None, 1, 23, 24, 28, 29)        \
     X(Next, next(m, p), ForStep, 2, 8)                                                          \
     X(IntMul, intArith<Arith::Mul>(m, p), Copy, 3, 71)                                          \
     X(IntRealMul, (mixedArith<Arith::Mul, true>(m, p)), Copy, 3, 74)                            \

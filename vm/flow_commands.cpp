@@ -23,7 +23,7 @@ void labelCall(Machine& m) {
     }
     Frame& f = core::frameAt(m, m.depth);
     f.returnTo = p + 1;
-    f.entry = nullptr;  // marks a label call: a subroutine return pops only these
+    f.active = nullptr;  // marks a label call: a subroutine return pops only these
     ++m.depth;
     m.pc = codeAt(m, p[0].target);
 }
@@ -34,7 +34,7 @@ void labelCall(Machine& m) {
 void subroutineReturn(Machine& m) {
     if (m.depth == 0) return;
     const Frame& f = m.frames[m.depth - 1];
-    if (f.entry != nullptr) return;
+    if (f.active != nullptr) return;
     --m.depth;
     m.pc = f.returnTo;
 }

@@ -96,11 +96,11 @@ constexpr int kCallStackSize = 65535;  // a push is refused when depth + 1 would
 
 struct Frame {
     const Op* returnTo = nullptr;  // the call's first operand (label call: the position after it)
-    const Op* entry = nullptr;     // the called function's parameter list; nullptr for a label call
     // What a user-function call saved (vm/call_commands.cpp): the plans it followed (nullptr = none)
     // and where their values start on the value stacks of Machine::calls.
     const SavePlan* savedLocals = nullptr;
     const SavePlan* savedLive = nullptr;
+    int32_t* active = nullptr;  // the called function's count of active calls; nullptr for a label call
     uint32_t savedWordsAt = 0;
     uint32_t savedTextsAt = 0;
     uint8_t argumentCount = 0;
