@@ -75,9 +75,8 @@ void finishSlice(Machine& m, int chunk, int countdown) {
 inline void runHandler(Machine& m, Handler* handlers, const Op* pc) {
     const int32_t code = pc->n;
     m.pc = pc + 1;
-    Handler handler =
-        static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode) ? handlers[code] : &unknownCommand;
-    handler(m);
+    Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode) ? handlers[code] : nullptr;
+    (handler ? handler : &unknownCommand)(m);
 }
 
 // Debug mode: every instruction goes through the handler table and is traced first.
