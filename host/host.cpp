@@ -281,7 +281,7 @@ void Host::noteUnknownCommand(RunResult &result) const {
     if (m->pc < begin || m->pc >= begin + m->program.codeSize)
         return;
     const int32_t code = m->pc->n;
-    if (code <= 0 || (code <= vm::kMaxCommandCode && m->handlers[code] != &vm::unknownCommand))
+    if (code <= 0 || vm::hasHandler(*m, code))
         return;
     result.unknownCommand = code;
     result.unknownCommandLine = vm::sourceLine(*m, m->pc);

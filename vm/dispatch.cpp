@@ -17,13 +17,13 @@ bool registerCommands(Machine& m, const CommandEntry* entries, size_t count) {
     for (size_t k = 0; k < count; ++k) {
         int code = entries[k].code;
         if (code < 1 || code > kMaxCommandCode || entries[k].handler == nullptr) return false;
-        if (m.handlers[code] != &unknownCommand) return false;
+        if (m.handlers[code] != nullptr) return false;
         for (size_t j = 0; j < k; ++j)
             if (entries[j].code == code) return false;
     }
     for (size_t k = 0; k < count; ++k) {
         m.handlers[entries[k].code] = entries[k].handler;
-        m.meanings[entries[k].code] = entries[k].meaning;
+        m.meanings.add(entries[k].code, entries[k].meaning);
     }
     return true;
 }
@@ -37,9 +37,9 @@ void* Machine::operator new(size_t size) {
 void Machine::operator delete(void* memory) noexcept { std::free(memory); }
 
 std::unique_ptr<Machine> createMachine() {
-    // Default-initialised on zeroed memory: every cell, reference and array entry reads as zero.
+    // Default-initialised on zeroed memory: every cell, reference and array entry reads as zero, and
+    // every handler as nullptr (unknown).
     std::unique_ptr<Machine> m(new Machine);
-    for (Handler& h : m->handlers) h = &unknownCommand;
     resetErrorTexts(*m);
     registerCoreInstructions(*m);
     return m;

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vm/call_state.h"
@@ -153,6 +154,25 @@ struct CommandEntry {
     const char* meaning;  // one line, for the disassembler and docs
 };
 
+// The one-line meanings of the registered codes. Kept as a short list rather than one slot per code:
+// only the disassembler reads them, and a table of 10,000 slots written sparsely would bring a dozen
+// pages into memory at every start.
+class CommandMeanings {
+public:
+    // The meaning of a code, nullptr when none was registered.
+    const char* operator[](int code) const {
+        for (const auto& [registered, meaning] : entries_)
+            if (registered == code) return meaning;
+        return nullptr;
+    }
+    // Adds the meaning of a code that has none yet (registration refuses codes already taken).
+    void add(int code, const char* meaning) { entries_.emplace_back(code, meaning); }
+    size_t size() const { return entries_.size(); }
+
+private:
+    std::vector<std::pair<int, const char*>> entries_;
+};
+
 // --- the machine -------------------------------------------------------------------------------
 
 struct Machine {
@@ -248,12 +268,13 @@ struct Machine {
     // its signature: one letter per operand word ('l', 'f', 's'). Returns false for an unknown code.
     std::function<bool(int code, std::string* name, std::string* signature)> commandNames;
 
+    // nullptr = no family registered the code: the interpreter runs unknownCommand for it. The table
+    // starts as zero pages, so only the pages holding registered codes are ever brought into memory.
     Handler handlers[kMaxCommandCode + 1];
-    const char* meanings[kMaxCommandCode + 1];  // from the registered entries, for the disassembler
+    CommandMeanings meanings;  // from the registered entries, for the disassembler
 };
 
-// Allocates a machine (it is large: heap only) with every code on the unknown-command handler and
-// the core instructions registered.
+// Allocates a machine (it is large: heap only) with no handler for any code but the core instructions.
 std::unique_ptr<Machine> createMachine();
 
 // Records that cells first .. first + count - 1 may hold strings, arrays or element references
@@ -307,10 +328,11 @@ bool registerCommands(Machine& m, const CommandEntry (&entries)[N]) {
     return registerCommands(m, entries, N);
 }
 
-// The handler of every code that no family registered: ends the program silently.
+// What runs for every code that no family registered (its table entry is nullptr): ends the program
+// silently.
 void unknownCommand(Machine& m);
 inline bool hasHandler(const Machine& m, int code) {
-    return code >= 0 && code <= kMaxCommandCode && m.handlers[code] != &unknownCommand;
+    return code >= 0 && code <= kMaxCommandCode && m.handlers[code] != nullptr;
 }
 
 // --- program image (vm/image_loader.cpp) ----------------------------------------------------------

@@ -30,7 +30,7 @@ TEST(Disassembler, DescribesEveryKindOfOperand) {
 
 TEST(Disassembler, GroupsOperandsUnderTheirCommand) {
     auto m = sample();
-    m->meanings[kSet] = "set";
+    m->meanings.add(kSet, "set");
     EXPECT_EQ(disassemble(*m),
               "    0 [1] 9701 set: iv2, ic0=-4\n"
               "    3 [2] 9703: rt1, rc0=0.5, @3\n"

@@ -326,12 +326,15 @@ TEST(Dispatch, RegistrationRejectsBadTablesWithoutChangingAnything) {
             if (c.accepted) {
                 EXPECT_EQ(m->handlers[e.code], e.handler);
             } else if (e.code != 9801) {
-                EXPECT_EQ(m->handlers[e.code], &unknownCommand) << e.code;
+                EXPECT_EQ(m->handlers[e.code], nullptr) << e.code;
             }
         }
     }
     EXPECT_EQ(m->handlers[9801], &first);
     EXPECT_TRUE(hasHandler(*m, 9801));
     EXPECT_FALSE(hasHandler(*m, 156));
-    EXPECT_EQ(m->handlers[0], &unknownCommand);
+    EXPECT_EQ(m->handlers[0], nullptr);
+    EXPECT_STREQ(m->meanings[9801], "a");
+    EXPECT_STREQ(m->meanings[9995], "switch");
+    EXPECT_EQ(m->meanings[9808], nullptr);
 }
