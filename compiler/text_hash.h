@@ -28,8 +28,20 @@ struct TextHash {
             hash = (hash ^ word) * kMultiplier;
             hash ^= hash >> 31;
         }
+        // The last few bytes in at most two loads; the length, in the seed, tells overlapping reads apart.
         uint64_t tail = 0;
-        for (size_t i = 0; i < left; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        if (text.size() >= 8) {
+            if (left > 0) std::memcpy(&tail, text.data() + text.size() - 8, 8);
+        } else if (left >= 4) {
+            uint32_t first, last;
+            std::memcpy(&first, bytes, 4);
+            std::memcpy(&last, bytes + left - 4, 4);
+            tail = static_cast<uint64_t>(first) << 32 | last;
+        } else if (left > 0) {
+            tail = static_cast<uint64_t>(static_cast<unsigned char>(bytes[0])) << 16 |
+                   static_cast<uint64_t>(static_cast<unsigned char>(bytes[left / 2])) << 8 |
+                   static_cast<unsigned char>(bytes[left - 1]);
+        }
         hash = (hash ^ tail) * kMultiplier;
         hash ^= hash >> 29;
         return static_cast<size_t>(hash);
