@@ -64,6 +64,8 @@ void Host::requestQuit() {
 
 void Host::loadErrorTexts() {
     // Development runs show the interface language's texts; a standalone game keeps "ERROR k".
+    // Only a run that ends with an error reads them (composeMessage is their one reader), so a run
+    // without one never reads and parses the language file.
     if (!machine_)
         return;
     vm::resetErrorTexts(*machine_);
@@ -118,7 +120,6 @@ bool Host::startUp(ProgramSource &source, RunResult &result, int &shutdownFrom) 
         if (family.attach)
             family.attach(*this);
     }
-    loadErrorTexts();
 
     step("create window");
     platform::PlatformOptions platformOptions = options_.platform;
@@ -229,6 +230,7 @@ void Host::shutDown(int fromStep, ProgramSource &source, RunResult &result) {
             result.errorCode = m->errorCode;
             result.warning = m->warning;
             result.errorLine = m->errorLine;
+            loadErrorTexts();
             result.message = vm::composeMessage(*m);
             log_.logRuntimeError(result.message);
             std::string text = result.message, caption = kErrorCaption;

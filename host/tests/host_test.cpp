@@ -4,6 +4,7 @@
 #include "builder/payload.h"
 #include "host/tests/host_fixture.h"
 #include "platform/profile.h"
+#include "vm/machine.h"
 
 namespace host {
 namespace {
@@ -92,6 +93,37 @@ TEST_F(HostTest, TheErrorBoxComesBeforeTheExitMessage) {
     EXPECT_EQ(stderrText, "Error In Program: " + r.message + "\nBye: Thanks for playing\n");
     EXPECT_EQ(r.message.rfind("Runtime Warning : ", 0), 0u) << r.message;
     EXPECT_EQ(console(), "start\n");
+}
+
+// The texts are read when a run ends with an error, from the language folder beside the executable.
+TEST_F(HostTest, ErrorMessagesUseTheInterfaceLanguageTexts) {
+    const std::string slot = std::to_string(vm::errorSlot(111));
+    struct Case {
+        const char *name;
+        const char *wordsFile; // nullptr = no language file
+        std::string expected;
+    } cases[] = {
+        {"language file", "[GENERAL]\r\nA=b\r\n[ERRORS]\r\n0=Zero\r\n%s=Division by zero\r\n",
+         "Runtime Warning : Division by zero. "},
+        {"slot missing from the file", "[ERRORS]\r\n0=Zero\r\n", "Runtime Warning : ERROR " + slot + ". "},
+        {"no language file", nullptr, "Runtime Warning : ERROR " + slot + ". "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir.file("bin/LANG"));
+        if (c.wordsFile) {
+            std::string text = c.wordsFile;
+            if (auto at = text.find("%s"); at != std::string::npos)
+                text.replace(at, 2, slot);
+            std::filesystem::create_directories(dir.file("bin/LANG/ENGLISH"));
+            dir.write("bin/LANG/ENGLISH/WORDS.TXT", text);
+        }
+        Host host(paths(), headless());
+        RunResult r = run(host, compile("print \"a\"\r\nx = 1 / 0\r\n"));
+        EXPECT_EQ(r.errorCode, 111);
+        EXPECT_EQ(r.message, c.expected);
+        EXPECT_EQ(console(), "a\n");
+    }
 }
 
 TEST_F(HostTest, DebugModeLogsTheErrorAndTheTraceInTheExecutableFolder) {
