@@ -78,10 +78,7 @@ constexpr vm::CommandEntry kQueryListCommands[] = {
 } // namespace
 
 void QueryList::clear() {
-    for (Entry &e : entries_) {
-        std::fill(std::begin(e.values), std::end(e.values), -1);
-        e.text.clear();
-    }
+    entries_.clear();
     count_ = 0;
     filled_ = hasValues_ = hasText_ = false;
 }
@@ -96,6 +93,8 @@ void QueryList::begin(bool hasValues, bool hasText) {
 bool QueryList::add(const std::string &text, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (count_ >= kCapacity)
         return false;
+    if (static_cast<size_t>(count_) == entries_.size())
+        entries_.emplace_back();
     Entry &e = entries_[static_cast<size_t>(count_++)];
     e.text.assign(text, 0, std::min<size_t>(text.size(), vm::kMaxStringLength));
     e.values[0] = a;
@@ -103,6 +102,12 @@ bool QueryList::add(const std::string &text, int32_t a, int32_t b, int32_t c, in
     e.values[2] = c;
     e.values[3] = d;
     return true;
+}
+
+const QueryList::Entry &QueryList::entry(int number) const {
+    static const Entry kUnwritten;
+    const size_t index = static_cast<size_t>(number - 1);
+    return number >= 1 && index < entries_.size() ? entries_[index] : kUnwritten;
 }
 
 QueryList &queryList() {

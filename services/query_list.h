@@ -4,9 +4,9 @@
 // emptied at every program start.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vm {
 struct Machine;
@@ -23,7 +23,7 @@ class QueryList {
         std::string text; // at most 255 characters
     };
 
-    QueryList() { clear(); }
+    QueryList() = default;
 
     // Every value -1, every text empty, count 0, the three flags false.
     void clear();
@@ -38,11 +38,13 @@ class QueryList {
     bool filled() const { return filled_; }
     bool hasValues() const { return hasValues_; }
     bool hasText() const { return hasText_; }
-    // Entry 1 is the first.
-    const Entry &entry(int number) const { return entries_[static_cast<size_t>(number - 1)]; }
+    // Entry 1 is the first; an entry never written since the last clear() reads as -1 and "".
+    const Entry &entry(int number) const;
 
   private:
-    std::array<Entry, kCapacity> entries_;
+    // Entries are made as fillers first reach them: most programs never fill the list, and making
+    // all 512 at every start would bring six pages into memory for nothing. count_ <= size().
+    std::vector<Entry> entries_;
     int count_ = 0;
     bool filled_ = false;
     bool hasValues_ = false;

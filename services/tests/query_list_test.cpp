@@ -11,6 +11,13 @@ namespace {
 
 TEST(QueryList, FillsUpTo512EntriesAndClearsEverything) {
     QueryList list;
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_FALSE(list.filled() || list.hasValues() || list.hasText());
+    for (int n : {1, 512}) {
+        EXPECT_EQ(list.entry(n).text, "") << "a new list";
+        for (int32_t v : list.entry(n).values)
+            EXPECT_EQ(v, -1);
+    }
     list.begin(true, true);
     for (int i = 0; i < 600; ++i)
         if (!list.add("entry " + std::to_string(i + 1), i + 1, 2, 3, 4))
