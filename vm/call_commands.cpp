@@ -54,7 +54,6 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
     CallState& cs = m.calls;
     cs.functionPlans.assign(kMaxFunctionNumber + 1, SavePlan{});
     cs.activeCalls.assign(kMaxFunctionNumber + 1, 0);
-    cs.sites.assign(m.program.code.size(), nullptr);
     cs.siteStore.clear();
     cs.livePlans.clear();
     cs.tablesReady = true;
@@ -125,9 +124,9 @@ void assignParameter(Machine& m, Cell* param, const Cell* argument) {
         return nullptr;
     }
     const size_t index = static_cast<size_t>(p - 1 - code);
-    CallSite*& slot = cs.sites[index];
-    if (slot == nullptr) slot = &cs.siteStore.emplace_back();
-    CallSite& site = *slot;
+    Op& word = m.program.code[index];
+    if (word.aux == nullptr) word.aux = &cs.siteStore.emplace_back();
+    CallSite& site = *static_cast<CallSite*>(word.aux);
     site.params = code + entry;
     site.count = n;
     site.function = static_cast<int16_t>(site.params[n].n);
@@ -144,9 +143,7 @@ namespace core::calls {
 
 const CallSite* prepareCall(Machine& m, const Op* p) {
     if (!m.calls.tablesReady) buildTables(m);
-    const CallSite* site = m.calls.sites[static_cast<size_t>(p - 1 - m.program.code.data())];
-    if (site != nullptr && site->count == p[2].cell->i) return site;
-    site = prepareSite(m, p);
+    const CallSite* site = prepareSite(m, p);
     if (site == nullptr) {
         m.pc = p;
         raise(m, kDamagedCall);
@@ -258,6 +255,9 @@ void resetCalls(Machine& m) {
     for (size_t i = 0; i < cs.textCount; ++i) deleteString(cs.texts[i]);
     cs.textCount = 0;
     cs.wordCount = 0;
+    // The sites of the last run are about to go: calls work theirs out again.
+    if (cs.tablesReady)
+        for (Op& word : m.program.code) word.aux = nullptr;
     cs.tablesReady = false;
     cs.callFrames = 0;
 }

@@ -43,8 +43,7 @@ struct CallState {
     bool tablesReady = false;
     std::vector<SavePlan> functionPlans;      // per function number (1 to 1023; 0 stands for any other)
     std::vector<int32_t> activeCalls;         // per function number as above: calls now active
-    std::vector<CallSite*> sites;             // per call's command word; nullptr = not worked out yet
-    std::deque<CallSite> siteStore;           // what sites point to (a deque: entries never move)
+    std::deque<CallSite> siteStore;           // what calls' Op::aux point to (a deque: entries never move)
     std::deque<SavePlan> livePlans;           // the live plans of the sites
     int callFrames = 0;                   // user-function frames on the call stack
 

@@ -99,7 +99,7 @@ inline const Op* afterCall(const Frame& f) { return f.returnTo + 3 + f.argumentC
 // 21: entry, d, n, a1 ... an
 ZV_CALL_INLINE const Op* callStep(Machine& m, const Op* p) {
     CallState& cs = m.calls;
-    const CallSite* site = cs.tablesReady ? cs.sites[static_cast<size_t>(p - 1 - m.program.code.data())] : nullptr;
+    const CallSite* site = static_cast<const CallSite*>(p[-1].aux);
     if (site == nullptr || site->count != p[2].cell->i) [[unlikely]] {
         site = calls::prepareCall(m, p);
         if (site == nullptr) return p;

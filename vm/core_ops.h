@@ -245,6 +245,8 @@ inline bool isPartner(Partner partner, int32_t code) {
     }
 }
 
+inline bool isReturnWord(int32_t code) { return code == 23 || code == 24 || code == 28 || code == 29; }
+
 // The partner's own step, given the word where the first instruction continues.
 template <Partner P>
 inline const Op* partnerStep(Machine& m, const Op* q) {

@@ -124,6 +124,20 @@ void execute(Machine& m) {
         ZV_CORE_FAST_STEPS(ZV_PAIRED_LABEL)
 #undef ZV_PAIRED_LABEL
     };
+    // A value computed for a call's argument or for a function's result: the call or the return
+    // runs with the computation.
+    static void* const kCallPairedLabels[] = {
+        &&handlerStep,
+#define ZV_CALL_PAIRED_LABEL(name, ...) &&run##name##ThenCall,
+        ZV_CORE_FAST_STEPS(ZV_CALL_PAIRED_LABEL)
+#undef ZV_CALL_PAIRED_LABEL
+    };
+    static void* const kReturnPairedLabels[] = {
+        &&handlerStep,
+#define ZV_RETURN_PAIRED_LABEL(name, ...) &&run##name##ThenReturn,
+        ZV_CORE_FAST_STEPS(ZV_RETURN_PAIRED_LABEL)
+#undef ZV_RETURN_PAIRED_LABEL
+    };
     if (!m.program.threaded) {
         // A word outside the command codes goes to the handler path, which ends the program like
         // an unknown code. An instruction whose partner is where it continues runs as a pair.
@@ -142,7 +156,14 @@ void execute(Machine& m) {
                 if (k + 2 >= size) continue;
                 at = static_cast<size_t>(code[k + 2].target);
             }
-            if (at < size && core::isPartner(partner, code[at].n)) op.step = kPairedLabels[step];
+            if (at >= size) continue;
+            if (core::isPartner(partner, code[at].n)) {
+                op.step = kPairedLabels[step];
+            } else if (partner == core::Partner::Copy && code[at].n == 21) {
+                op.step = kCallPairedLabels[step];
+            } else if (partner == core::Partner::Copy && core::isReturnWord(code[at].n)) {
+                op.step = kReturnPairedLabels[step];
+            }
         }
         m.program.threaded = true;
     }
@@ -183,6 +204,26 @@ void execute(Machine& m) {
         pc = partnerStep<Partner::partner>(m, expression);             \
         if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED();   \
         else ZV_NEXT();                                                \
+    }                                                                  \
+    run##name##ThenCall : {                                            \
+        using namespace core;                                          \
+        if constexpr (Partner::partner == Partner::Copy) {             \
+            const Op* const p = pc + 1;                                \
+            pc = callStep(m, (expression) + 1);                        \
+            ZV_NEXT_CHECKED();                                         \
+        } else {                                                       \
+            goto handlerStep;                                          \
+        }                                                              \
+    }                                                                  \
+    run##name##ThenReturn : {                                          \
+        using namespace core;                                          \
+        if constexpr (Partner::partner == Partner::Copy) {             \
+            const Op* const p = pc + 1;                                \
+            pc = thenCopyAfterReturn(m, returnWordStep(m, (expression) + 1)); \
+            ZV_NEXT();                                                 \
+        } else {                                                       \
+            goto handlerStep;                                          \
+        }                                                              \
     }
         ZV_CORE_FAST_STEPS(ZV_STEP_BODY)
 #undef ZV_STEP_BODY

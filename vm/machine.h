@@ -70,6 +70,9 @@ struct Op {
     // Where the interpreter continues when this word is run as a command, worked out from `n` by
     // the interpreter before the program's first slice (Program::threaded).
     const void* step = nullptr;
+    // What the interpreter keeps for this word as a command: a user-function call's worked-out
+    // site (CallSite), made by its first run.
+    void* aux = nullptr;
 };
 
 // --- arrays ------------------------------------------------------------------------------------
