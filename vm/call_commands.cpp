@@ -259,7 +259,6 @@ void resetCalls(Machine& m) {
     if (cs.tablesReady)
         for (Op& word : m.program.code) word.aux = nullptr;
     cs.tablesReady = false;
-    cs.callFrames = 0;
 }
 
 constexpr CommandEntry kCallCommands[] = {

@@ -45,7 +45,6 @@ struct CallState {
     std::vector<int32_t> activeCalls;         // per function number as above: calls now active
     std::deque<CallSite> siteStore;           // what calls' Op::aux point to (a deque: entries never move)
     std::deque<SavePlan> livePlans;           // the live plans of the sites
-    int callFrames = 0;                   // user-function frames on the call stack
 
     // The saved values of every active call, innermost last.
     std::vector<int32_t> words;

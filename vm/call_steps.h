@@ -62,9 +62,9 @@ ZV_CALL_INLINE void saveLocals(CallState& cs, const SavePlan& plan) {
 // Pops the label calls the function made and did not return from, then the call itself; nullptr
 // when no user-function call is active (a return at depth 0 does nothing).
 ZV_CALL_INLINE Frame* popCall(Machine& m) {
-    if (m.calls.callFrames == 0 || m.depth == 0) [[unlikely]] return nullptr;
     int depth = m.depth - 1;
-    while (m.frames[static_cast<size_t>(depth)].active == nullptr) --depth;
+    while (depth >= 0 && m.frames[static_cast<size_t>(depth)].active == nullptr) --depth;
+    if (depth < 0) [[unlikely]] return nullptr;
     m.depth = depth;
     return &m.frames[static_cast<size_t>(depth)];
 }
@@ -73,8 +73,6 @@ ZV_CALL_INLINE Frame* popCall(Machine& m) {
 ZV_CALL_INLINE Cell& finishCall(Machine& m, const Frame& f) {
     CallState& cs = m.calls;
     --*f.active;
-    --cs.callFrames;
-    m.currentFunction = f.callerFunction;
     const int32_t* word = cs.words.data() + f.savedWordsAt;
     char** text = cs.texts.data() + f.savedTextsAt;
     if (const SavePlan* plan = f.savedLocals) {
@@ -110,7 +108,6 @@ ZV_CALL_INLINE const Op* callStep(Machine& m, const Op* p) {
     Frame& f = frameAt(m, m.depth);
     f.returnTo = p;
     f.argumentCount = static_cast<uint8_t>(n);
-    f.callerFunction = m.currentFunction;
     f.savedWordsAt = static_cast<uint32_t>(cs.wordCount);
     f.savedTextsAt = static_cast<uint32_t>(cs.textCount);
     f.active = site->active;
@@ -130,8 +127,6 @@ ZV_CALL_INLINE const Op* callStep(Machine& m, const Op* p) {
     if (site->live != nullptr) [[unlikely]] calls::saveLive(cs, *site->live);
 
     ++*site->active;
-    ++cs.callFrames;
-    m.currentFunction = site->function;
     ++m.depth;
     return params + n + 1;
 }

@@ -272,7 +272,6 @@ void resetForRun(Machine& m) {
     // Every push writes its frame before anything reads it, so old frames need no clearing; they
     // are made as calls reach them (core::frameAt).
     m.depth = 0;
-    m.currentFunction = 0;
     m.dataPointer = 0;
     m.inputEntry.clear();
     m.inputLength = -1;

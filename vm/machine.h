@@ -108,7 +108,6 @@ struct Frame {
     uint32_t savedWordsAt = 0;
     uint32_t savedTextsAt = 0;
     uint8_t argumentCount = 0;
-    int16_t callerFunction = 0;
 };
 
 // --- the loaded program ------------------------------------------------------------------------
@@ -225,7 +224,6 @@ struct Machine {
     // calls
     std::vector<Frame> frames;  // up to kCallStackSize entries, made as calls reach them (core::frameAt)
     int depth = 0;
-    int16_t currentFunction = 0;
     CallState calls;  // values saved by active user-function calls, per-function tables (vm/call_commands.cpp)
 
     // DATA
