@@ -112,10 +112,17 @@ struct OpenStructure {
     std::vector<size_t> exits;
 };
 
+// The source line of a run of code words: a statement's words all carry its line, so the line
+// stream is kept as runs and written out word by word only into the image.
+struct LineRun {
+    int32_t line;
+    int32_t words;
+};
+
 // Everything a compile produces.
 struct CompiledProgram {
     std::vector<int32_t> code;
-    std::vector<int32_t> lines;
+    std::vector<LineRun> lines;  // one line per code word, as runs
     std::vector<int32_t> intConstants;
     std::vector<uint32_t> realConstants;
     std::vector<std::string> stringConstants;
@@ -170,7 +177,13 @@ private:
     bool failText(const std::string& text);
 
     // --- streams and symbols (symbols.cpp)
-    void emitWord(int32_t value);
+    void emitWord(int32_t value) {
+        code_.push_back(value);
+        if (!lines_.empty() && lines_.back().line == line_)
+            ++lines_.back().words;
+        else
+            lines_.push_back({line_, 1});
+    }
     void emitInstruction(int32_t code, const Operand* operands, size_t count);
     void emitInstruction(int32_t code, const std::vector<Operand>& operands) {
         emitInstruction(code, operands.data(), operands.size());
@@ -253,7 +266,8 @@ private:
     // For each operator level and operand types (l, f, s each), the chosen entry or -1.
     int operatorEntries_[13][3][3];
 
-    std::vector<int32_t> code_, lines_;
+    std::vector<int32_t> code_;
+    std::vector<LineRun> lines_;  // the line of each word of code_, as runs
     int line_ = 1;
     std::string error_;
     int errorLine_ = 0;

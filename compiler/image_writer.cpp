@@ -28,6 +28,14 @@ public:
             for (size_t i = 0; i < count; ++i) word(static_cast<uint32_t>(values[i]));
         }
     }
+    // The same word `count` times.
+    void repeat(uint32_t value, size_t count) {
+        uint8_t little[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+        size_t start = bytes_.size();
+        bytes_.resize(start + count * 4);
+        for (size_t i = 0; i < count; ++i) std::memcpy(bytes_.data() + start + i * 4, little, 4);
+    }
     // Bytes padded with zeros to `words` words.
     void bytes(const std::string& data, size_t words) {
         size_t start = bytes_.size();
@@ -92,7 +100,7 @@ std::vector<uint8_t> buildImage(const CompiledProgram& program) {
     out.patch(11, static_cast<uint32_t>(out.words() - ownersStart));
 
     out.words(program.code.data(), program.code.size());
-    out.words(program.lines.data(), program.lines.size());
+    for (const LineRun& run : program.lines) out.repeat(static_cast<uint32_t>(run.line), static_cast<size_t>(run.words));
     return out.take();
 }
 

@@ -13,7 +13,7 @@ namespace compiler {
 bool Compiler::compileSnippet(std::string_view text, int function) {
     if (!code_.empty() && code_.back() == 0) {  // the final word goes behind the snippet's code
         code_.pop_back();
-        lines_.pop_back();
+        if (--lines_.back().words == 0) lines_.pop_back();
     }
     error_.clear();
     errorLine_ = 0;

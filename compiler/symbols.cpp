@@ -24,8 +24,6 @@ SymbolKey::SymbolKey(std::string_view name, int scope, bool array) {
 
 Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
     : vocabulary_(vocabulary), language_(language) {
-    code_.reserve(65536);
-    lines_.reserve(65536);
     for (int k = 0; k < 12; ++k) {
         int entry = vocabulary_.firstCommand(kStructureKeywords[k]);
         if (entry >= 0) keywordByCode_.try_emplace(vocabulary_.commands()[entry].code, k);
@@ -62,12 +60,6 @@ bool Compiler::failText(const std::string& text) {
 void Compiler::reserveFor(size_t sourceBytes) {
     size_t words = std::min<size_t>(std::max<size_t>(65536, sourceBytes), size_t(1) << 24);
     code_.reserve(words);
-    lines_.reserve(words);
-}
-
-void Compiler::emitWord(int32_t value) {
-    code_.push_back(value);
-    lines_.push_back(line_);
 }
 
 void Compiler::emitInstruction(int32_t code, const Operand* operands, size_t count) {

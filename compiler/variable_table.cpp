@@ -1,18 +1,6 @@
 #include "compiler/variable_table.h"
 
-#include "compiler/text_hash.h"
-
 namespace compiler {
-
-size_t VariableTable::hashOf(std::string_view name, int scope, bool array) {
-    uint64_t hash = TextHash()(name);
-    hash ^= (static_cast<uint64_t>(static_cast<uint32_t>(scope)) << 1 | (array ? 1 : 0)) * 0x9E3779B97F4A7C15ull;
-    // Fold the high bits in: the slot is taken from the low ones.
-    hash ^= hash >> 29;
-    hash *= 0xBF58476D1CE4E5B9ull;
-    hash ^= hash >> 32;
-    return static_cast<size_t>(hash);
-}
 
 int32_t VariableTable::find(std::string_view name, int scope, bool array,
                             const std::vector<VariableSymbol>& symbols) const {

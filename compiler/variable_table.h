@@ -3,6 +3,8 @@
 // that hash alike.
 #pragma once
 
+#include "compiler/text_hash.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,7 +27,15 @@ public:
     void addLast(const std::vector<VariableSymbol>& symbols);
 
 private:
-    static size_t hashOf(std::string_view name, int scope, bool array);
+    static size_t hashOf(std::string_view name, int scope, bool array) {
+        uint64_t hash = TextHash()(name);
+        hash ^= (static_cast<uint64_t>(static_cast<uint32_t>(scope)) << 1 | (array ? 1 : 0)) * 0x9E3779B97F4A7C15ull;
+        // Fold the high bits in: the slot is taken from the low ones.
+        hash ^= hash >> 29;
+        hash *= 0xBF58476D1CE4E5B9ull;
+        hash ^= hash >> 32;
+        return static_cast<size_t>(hash);
+    }
     void place(int32_t number, const std::vector<VariableSymbol>& symbols);
 
     std::vector<int32_t> slots_;  // variable number + 1; 0 marks a free slot. The size is a power of two.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -92,8 +93,12 @@ void Vocabulary::parse(std::string_view text) {
             ++p;
             continue;
         }
-        size_t end = p;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        // The line ends at the first CR or LF.
+        const char* base = text.data();
+        const void* lineFeed = std::memchr(base + p, '\n', text.size() - p);
+        size_t end = lineFeed ? static_cast<size_t>(static_cast<const char*>(lineFeed) - base) : text.size();
+        if (const void* carriageReturn = std::memchr(base + p, '\r', end - p))
+            end = static_cast<size_t>(static_cast<const char*>(carriageReturn) - base);
         std::string_view line = text.substr(p, end - p);
         p = end;
         if (line[0] == ';') continue;
