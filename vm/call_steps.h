@@ -139,13 +139,15 @@ ZV_CALL_INLINE const Op* returnNothingStep(Machine& m, const Op* p) {
     return calls::afterCall(*f);
 }
 
-// 23, 28 and 24, 29: the word is taken before the restore, so a function may return its own local.
-ZV_CALL_INLINE const Op* returnWordStep(Machine& m, const Op* p) {
-    const int32_t value = p[0].cell->i;
+// 23, 28 and 24, 29 with the word to return already taken.
+ZV_CALL_INLINE const Op* returnValueStep(Machine& m, const Op* p, int32_t value) {
     Frame* f = calls::popCall(m);
     if (f == nullptr) return p + 1;
     calls::finishCall(m, *f).i = value;
     return calls::afterCall(*f);
 }
+
+// 23, 28 and 24, 29: the word is taken before the restore, so a function may return its own local.
+ZV_CALL_INLINE const Op* returnWordStep(Machine& m, const Op* p) { return returnValueStep(m, p, p[0].cell->i); }
 
 }  // namespace vm::core

@@ -247,11 +247,29 @@ inline bool isPartner(Partner partner, int32_t code) {
 
 inline bool isReturnWord(int32_t code) { return code == 23 || code == 24 || code == 28 || code == 29; }
 
-// The partner's own step, given the word where the first instruction continues.
+// Whether the partner at `at` reads the word the instruction at `first` writes (its first operand):
+// the pair then hands the value over directly instead of reading it back.
+inline bool readsResult(const Op* code, size_t first, size_t at, Partner partner) {
+    const Cell* result = code[first + 1].cell;
+    switch (partner) {
+        case Partner::Copy:
+            return code[at + 2].cell == result;  // 151/152: d, a
+        case Partner::Branch:
+            return code[at + 1].cell == result;  // 1/9/12: cond, t
+        default:
+            return true;
+    }
+}
+
+// The partner's own step, given the word `q` where the first instruction continues and the value
+// it wrote (the partner's operand, see readsResult).
 template <Partner P>
-inline const Op* partnerStep(Machine& m, const Op* q) {
-    if constexpr (P == Partner::Copy) return copyWord(m, q + 1);
-    if constexpr (P == Partner::Branch) return jumpIfFalse(m, q + 1);
+inline const Op* partnerStep(Machine& m, const Op* q, int32_t value) {
+    if constexpr (P == Partner::Copy) {
+        q[1].cell->i = value;
+        return q + 3;
+    }
+    if constexpr (P == Partner::Branch) return value == 0 ? codeAt(m, q[2].target) : q + 3;
     if constexpr (P == Partner::ForStep) return forStep(m, q + 1);
     return q;
 }

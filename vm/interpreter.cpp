@@ -157,12 +157,14 @@ void execute(Machine& m) {
                 at = static_cast<size_t>(code[k + 2].target);
             }
             if (at >= size) continue;
+            // Pairs hand the first instruction's value to their partner, so the partner must read
+            // that word; otherwise each runs on its own.
             if (core::isPartner(partner, code[at].n)) {
-                op.step = kPairedLabels[step];
+                if (at + 2 < size && core::readsResult(code.data(), k, at, partner)) op.step = kPairedLabels[step];
             } else if (partner == core::Partner::Copy && code[at].n == 21) {
                 op.step = kCallPairedLabels[step];
             } else if (partner == core::Partner::Copy && core::isReturnWord(code[at].n)) {
-                op.step = kReturnPairedLabels[step];
+                if (at + 1 < size && code[at + 1].cell == code[k + 1].cell) op.step = kReturnPairedLabels[step];
             }
         }
         m.program.threaded = true;
@@ -201,7 +203,8 @@ void execute(Machine& m) {
     run##name##Paired : {                                              \
         using namespace core;                                          \
         const Op* const p = pc + 1;                                    \
-        pc = partnerStep<Partner::partner>(m, expression);             \
+        const Op* const q = expression;                                \
+        pc = partnerStep<Partner::partner>(m, q, p[0].cell->i);        \
         if constexpr (mayEndSlice(FastStep::name)) ZV_NEXT_CHECKED();   \
         else ZV_NEXT();                                                \
     }                                                                  \
@@ -219,7 +222,8 @@ void execute(Machine& m) {
         using namespace core;                                          \
         if constexpr (Partner::partner == Partner::Copy) {             \
             const Op* const p = pc + 1;                                \
-            pc = thenCopyAfterReturn(m, returnWordStep(m, (expression) + 1)); \
+            const Op* const q = expression;                            \
+            pc = thenCopyAfterReturn(m, returnValueStep(m, q + 1, p[0].cell->i)); \
             ZV_NEXT();                                                 \
         } else {                                                       \
             goto handlerStep;                                          \
