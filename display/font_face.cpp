@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <tuple>
 #include <vector>
@@ -49,7 +50,6 @@ uint32_t codePoint(unsigned char byte) {
 }
 
 struct Glyph {
-    bool loaded = false;
     int left = 0, top = 0, width = 0, rows = 0, pitch = 0, advance = 0;
     std::vector<uint8_t> bits; // one bit per pixel, the leftmost in the top bit
 };
@@ -70,7 +70,9 @@ struct Font::Impl {
     int ascent = 0;
     bool thicken = false; // bold asked for, the file is not bold
     bool slant = false;   // italic asked for, the file is upright
-    mutable std::array<Glyph, 256> glyphs;
+    // Made as characters are first measured or drawn: a print uses a handful of the 256, and the
+    // whole set up front would be 14 KB written when the font is made.
+    mutable std::array<std::unique_ptr<Glyph>, 256> glyphs;
 
     ~Impl() {
         if (face) {
@@ -80,10 +82,11 @@ struct Font::Impl {
     }
 
     const Glyph& glyph(unsigned char byte) const {
-        Glyph& g = glyphs[byte];
-        if (g.loaded)
-            return g;
-        g.loaded = true;
+        std::unique_ptr<Glyph>& made = glyphs[byte];
+        if (made)
+            return *made;
+        made = std::make_unique<Glyph>();
+        Glyph& g = *made;
         std::lock_guard<std::mutex> guard(freetypeLock());
         const FT_UInt index = FT_Get_Char_Index(face, codePoint(byte));
         if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP) != 0)
