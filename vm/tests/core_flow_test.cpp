@@ -140,6 +140,28 @@ TEST(CoreFlow, StructureJumpsFollowTheCondition) {
     EXPECT_EQ(intVarValue(*m, 2), 1);
 }
 
+TEST(CoreFlow, PairsRunTogetherOnlyWhereThePartnerReadsTheFirstResult) {
+    // The interpreter runs a computation with the copy, jump, call or return after it; each
+    // partner below reads a different cell from the one just written and must see that cell.
+    Assembler p;
+    p.op(151, {intVar(5), intConst(7)});                        // v5 = 7
+    p.op(81, {intTemp(0), intVar(0), intConst(1)}).op(151, {intVar(1), intVar(5)});   // v1 = v5, not t0
+    p.op(115, {intTemp(1), intConst(1), intConst(2)}).op(1, {intTemp(2), codePos("taken")});  // tests t2 = 0
+    p.op(151, {intVar(2), intConst(1)});                        // skipped: the jump is taken
+    p.label("taken").op(91, {intTemp(3), intConst(9), intConst(4)});
+    call(p, "f", intVar(3), {intVar(5)});                       // passes v5, not t3
+    p.op(213);
+    header(p, "f", {intVar(4)}, 1);
+    p.op(81, {intTemp(60), intVar(4), intConst(100)}).op(23, {intVar(4)});  // returns v4, not t60
+    p.owner(VarKind::Int, 4, 1);
+    auto m = run(p);
+    EXPECT_EQ(intVarValue(*m, 1), 7);
+    EXPECT_EQ(intVarValue(*m, 2), 0);
+    EXPECT_EQ(intVarValue(*m, 3), 7);
+    EXPECT_EQ(m->cells[kIntTempBase + 0].i, 1);
+    EXPECT_EQ(m->cells[kIntTempBase + 3].i, 5);
+}
+
 TEST(CoreFlow, LabelCallsReturnAndStopAtTheStackLimit) {
     // gosub twice into a subroutine that counts; a return at depth 0 continues.
     Assembler p;
