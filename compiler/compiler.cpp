@@ -58,6 +58,7 @@ void readWhole(std::ifstream& file, std::string& text) {
     std::streamoff size = file.tellg();
     file.seekg(0, std::ios::beg);
     if (size > 0 && file) {
+        text.reserve(static_cast<size_t>(size) + kPreparationRoom);
         text.resize(static_cast<size_t>(size));
         file.read(text.data(), size);
         text.resize(static_cast<size_t>(file.gcount()));
@@ -82,12 +83,27 @@ CompileResult compileSource(std::string_view sourceText, const std::string& sour
     return compileWith(sourceText, sourcePath, environment.vocabulary, environment.language, options.progress);
 }
 
+namespace {
+
+CompileResult compilePrepared(PreparedSource source, const std::string& sourcePath, const Vocabulary& vocabulary,
+                              const LanguageFile& language, const std::function<void(int)>& progress,
+                              std::unique_ptr<Compiler>* keep);
+
+}  // namespace
+
 CompileResult compileWith(std::string_view sourceText, const std::string& sourcePath, const Vocabulary& vocabulary,
                           const LanguageFile& language, const std::function<void(int)>& progress,
                           std::unique_ptr<Compiler>* keep) {
-    Compiler compiler(vocabulary, language);
+    return compilePrepared(prepareSource(sourceText, folderOf(sourcePath)), sourcePath, vocabulary, language,
+                           progress, keep);
+}
 
-    PreparedSource source = prepareSource(sourceText, folderOf(sourcePath));
+namespace {
+
+CompileResult compilePrepared(PreparedSource source, const std::string& sourcePath, const Vocabulary& vocabulary,
+                              const LanguageFile& language, const std::function<void(int)>& progress,
+                              std::unique_ptr<Compiler>* keep) {
+    Compiler compiler(vocabulary, language);
     compiler.reserveFor(source.text.size());
     if (source.errorKey) {
         int line = source.attributedLine(source.errorLine);
@@ -172,6 +188,8 @@ CompileResult compileWith(std::string_view sourceText, const std::string& source
     return result;
 }
 
+}  // namespace
+
 CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options) {
     std::string text;
     if (!sourcePath.empty()) {
@@ -183,7 +201,10 @@ CompileResult compileFile(const std::string& sourcePath, const CompileOptions& o
         }
         readWhole(file, text);
     }
-    return compileSource(text, sourcePath, options);
+    // The text read is prepared in place rather than copied.
+    const Environment& environment = environmentFor(options.installFolder);
+    return compilePrepared(prepareSource(std::move(text), folderOf(sourcePath)), sourcePath, environment.vocabulary,
+                           environment.language, options.progress, nullptr);
 }
 
 CompileResult compileFileTo(const std::string& sourcePath, const std::string& outputPath, const CompileOptions& options) {

@@ -22,6 +22,9 @@ constexpr int kMaxIncludeNames = 256;
 
 // Splits text[from, to) into lines; a line ends at LF (a CR before it is dropped).
 void splitLines(const std::string& text, size_t from, std::vector<SourceLine>& lines) {
+    // Counted first, so that the list is made once at its size instead of grown by copying.
+    lines.reserve(lines.size() + static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
+                                                                text.end(), '\n')) + 1);
     size_t p = from;
     while (p < text.size()) {
         size_t end = text.find('\n', p);
@@ -107,10 +110,29 @@ std::string_view withoutByteOrderMark(std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+PreparedSource prepareText(std::string text, const std::string& folder);
+}  // namespace
+
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder) {
+    std::string text;
+    text.reserve(sourceBytes.size() + kPreparationRoom);
+    text.append(withoutByteOrderMark(sourceBytes));
+    return prepareText(std::move(text), folder);
+}
+
+PreparedSource prepareSource(std::string&& sourceBytes, const std::string& folder) {
+    size_t mark = sourceBytes.size() - withoutByteOrderMark(sourceBytes).size();
+    sourceBytes.erase(0, mark);
+    return prepareText(std::move(sourceBytes), folder);
+}
+
+namespace {
+
+// `text` is the source without its byte order mark.
+PreparedSource prepareText(std::string text, const std::string& folder) {
     PreparedSource source;
-    source.text.reserve(sourceBytes.size() + 16);
-    source.text.append(withoutByteOrderMark(sourceBytes));
+    source.text = std::move(text);
     source.text += '\0';
     source.text += "\r\nend\r\n";
     source.mainEnd = source.text.size();
@@ -180,7 +202,10 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
             if (source.text.size() > start) source.regions.push_back({start, source.text.size(), rootLine});
         }
         // Keep the scanned lines; the next pass starts at the first line that holds appended text.
-        source.lines.insert(source.lines.end(), lines.begin(), lines.end());
+        if (source.lines.empty())
+            source.lines = std::move(lines);
+        else
+            source.lines.insert(source.lines.end(), lines.begin(), lines.end());
         if (pass == 1) source.mainLineCount = static_cast<int>(source.lines.size());
         if (!appended) break;
         if (!source.lines.empty() && source.text[passEnd - 1] != '\n') {
@@ -193,5 +218,7 @@ PreparedSource prepareSource(std::string_view sourceBytes, const std::string& fo
     }
     return source;
 }
+
+}  // namespace
 
 }  // namespace compiler
