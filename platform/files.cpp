@@ -124,12 +124,17 @@ std::string temporaryFolder() {
 }
 
 std::string executablePath() {
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    buffer[n] = 0;
-    return buffer;
+    // Asked for by the payload probe, the compiler and the host at every start; the link is read
+    // once (reading it is one of the dearer calls of a start).
+    static const std::string path = [] {
+        char buffer[4096];
+        ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n <= 0)
+            return std::string();
+        buffer[n] = 0;
+        return std::string(buffer);
+    }();
+    return path;
 }
 
 std::string currentDirectory() {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "platform/tests/temp_folder.h"
+
+#include <filesystem>
 
 namespace platform {
 namespace {
@@ -52,6 +55,19 @@ TEST(PathMapper, SeveralCaseMatchesPickTheSameOneEveryTime) {
     // Exact names win; otherwise the first in byte order ("ABC.TXT").
     EXPECT_EQ(mapper.map("Abc.Txt", dir.path()), dir.file("Abc.Txt"));
     EXPECT_EQ(mapper.map("aBC.txt", dir.path()), dir.file("ABC.TXT"));
+}
+
+// The folder beside the executable holds the vocabulary and the language files: the path must be
+// the running program's, whichever directory the process has moved to since it was first asked.
+TEST(ExecutablePath, NamesTheRunningProgramAfterTheDirectoryChanges) {
+    const std::string first = executablePath();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first, std::filesystem::canonical("/proc/self/exe").string());
+    const auto previous = std::filesystem::current_path();
+    testing::TempFolder dir;
+    std::filesystem::current_path(dir.path());
+    EXPECT_EQ(executablePath(), first);
+    std::filesystem::current_path(previous);
 }
 
 } // namespace
