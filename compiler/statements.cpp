@@ -206,6 +206,7 @@ bool Compiler::matchStatement(const Words& words, Match& match) {
     std::string& parameters = match.parameters;
     parameters.clear();
     appendWords(matched, n, matched.size(), parameters);
+    const bool input = name == "input";
     if (name == "print" || name == "read") {
         bool quoted = false;
         int depth = 0;
@@ -225,7 +226,7 @@ bool Compiler::matchStatement(const Words& words, Match& match) {
         char c = parameters[p];
         if (c == '"') quoted = !quoted;
         if (quoted) continue;
-        if (c == ':' || (c == ';' && compiled) || (c == ',' && compiled && name == "input")) separator = p;
+        if (c == ':' || (c == ';' && compiled) || (c == ',' && compiled && input)) separator = p;
     }
     match.kind = Match::Command;
     match.entry = entry;
@@ -259,6 +260,10 @@ bool Compiler::matchStatement(const Words& words, Match& match) {
 }
 
 bool Compiler::isLabelDefinition(std::string_view text, std::string& name) const {
+    // Most statements are told at once: a label's line ends in ':' and blanks.
+    size_t last = text.size();
+    while (last > 0 && text[last - 1] == ' ') --last;
+    if (last == 0 || text[last - 1] != ':') return false;
     size_t p = 0;
     while (p < text.size() && ((text[p] >= 'a' && text[p] <= 'z') || (text[p] >= '0' && text[p] <= '9') ||
                                text[p] == '_' || (text[p] >= 'A' && text[p] <= 'Z')))
