@@ -265,7 +265,9 @@ int modeCompile(int argc, char **argv) {
     }
     if (output == source)
         return usageError("compile", "the image would overwrite the source file");
-    compiler::CompileResult compiled = compiler::compileFileTo(source, output, compileOptions());
+    compiler::CompileOptions options = compileOptions();
+    options.keepImage = list;  // only a listing reads the image back; otherwise it goes straight to the file
+    compiler::CompileResult compiled = compiler::compileFileTo(source, output, options);
     if (!compiled.ok) {
         printCompileError(compiled, source);
         return kExitFailed;

@@ -85,9 +85,15 @@ CompileResult compileSource(std::string_view sourceText, const std::string& sour
 
 namespace {
 
+// Where a compile's image goes: into the result, to a file, or both.
+struct ImageOutput {
+    bool keepImage = true;
+    const std::string* path = nullptr;
+};
+
 CompileResult compilePrepared(PreparedSource source, const std::string& sourcePath, const Vocabulary& vocabulary,
                               const LanguageFile& language, const std::function<void(int)>& progress,
-                              std::unique_ptr<Compiler>* keep);
+                              std::unique_ptr<Compiler>* keep, ImageOutput output = {});
 
 }  // namespace
 
@@ -102,7 +108,7 @@ namespace {
 
 CompileResult compilePrepared(PreparedSource source, const std::string& sourcePath, const Vocabulary& vocabulary,
                               const LanguageFile& language, const std::function<void(int)>& progress,
-                              std::unique_ptr<Compiler>* keep) {
+                              std::unique_ptr<Compiler>* keep, ImageOutput output) {
     Compiler compiler(vocabulary, language);
     compiler.reserveFor(source.text.size());
     if (source.errorKey) {
@@ -179,18 +185,22 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
     CompileResult result;
     result.ok = true;
     result.file = sourcePath;
-    if (keep) {
-        result.image = buildImage(compiler.program());
-        *keep = std::make_unique<Compiler>(std::move(compiler));
-    } else {
-        result.image = buildImage(compiler.takeProgram());
+    const CompiledProgram program = keep ? compiler.program() : compiler.takeProgram();
+    if (output.keepImage) result.image = buildImage(program);
+    if (output.path && !writeImageAtomically(*output.path, program)) {
+        result.ok = false;
+        result.message = compiler.message(kMsgCannotWriteImage) + " " + *output.path;
+        return result;
     }
+    if (keep) *keep = std::make_unique<Compiler>(std::move(compiler));
     return result;
 }
 
 }  // namespace
 
-CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options) {
+namespace {
+
+CompileResult compileFileInto(const std::string& sourcePath, const CompileOptions& options, ImageOutput output) {
     std::string text;
     if (!sourcePath.empty()) {
         std::ifstream file(findFileIgnoringCase("", sourcePath), std::ios::binary);
@@ -204,20 +214,18 @@ CompileResult compileFile(const std::string& sourcePath, const CompileOptions& o
     // The text read is prepared in place rather than copied.
     const Environment& environment = environmentFor(options.installFolder);
     return compilePrepared(prepareSource(std::move(text), folderOf(sourcePath)), sourcePath, environment.vocabulary,
-                           environment.language, options.progress, nullptr);
+                           environment.language, options.progress, nullptr, output);
+}
+
+}  // namespace
+
+CompileResult compileFile(const std::string& sourcePath, const CompileOptions& options) {
+    return compileFileInto(sourcePath, options, {});
 }
 
 CompileResult compileFileTo(const std::string& sourcePath, const std::string& outputPath, const CompileOptions& options) {
-    CompileResult result = compileFile(sourcePath, options);
-    if (!result.ok || outputPath.empty()) return result;
-    if (!writeFileAtomically(outputPath, result.image)) {
-        const Environment& environment = environmentFor(options.installFolder);
-        Compiler messages(environment.vocabulary, environment.language);
-        result.ok = false;
-        result.line = 0;
-        result.message = messages.message(kMsgCannotWriteImage) + " " + outputPath;
-    }
-    return result;
+    // The image goes straight from the compiled program to the file.
+    return compileFileInto(sourcePath, options, {options.keepImage || outputPath.empty(), outputPath.empty() ? nullptr : &outputPath});
 }
 
 }  // namespace compiler

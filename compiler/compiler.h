@@ -23,6 +23,9 @@ struct CompileOptions {
     // Folder holding LANG\<language>\WORDS.TXT and an optional vocabulary.txt override; empty = built-in texts.
     std::string installFolder;
     std::function<void(int percent)> progress;  // called at most once per further tenth of the lines
+    // compileFileTo only: false leaves result.image empty, and the image is written out without
+    // ever being held whole in memory (a long program's image is as large as its code).
+    bool keepImage = true;
 };
 
 // Compiles a source file (includes resolved against its folder).

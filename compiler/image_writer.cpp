@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <unistd.h>
 
@@ -55,10 +56,10 @@ private:
 
 }  // namespace
 
-std::vector<uint8_t> buildImage(const CompiledProgram& program) {
-    WordWriter out;
-    out.reserve(kImageHeaderWords + program.intConstants.size() + program.realConstants.size() +
-                program.data.size() * 2 + program.code.size() * 2 + 4096);
+namespace {
+
+// Everything in front of the code: the header with every offset filled in, and the tables.
+void writeFront(WordWriter& out, const CompiledProgram& program) {
     for (int i = 0; i < kImageHeaderWords; ++i) out.word(0);
     out.patch(0, 1);
     out.patch(1, static_cast<uint32_t>(out.words()));
@@ -98,13 +99,10 @@ std::vector<uint8_t> buildImage(const CompiledProgram& program) {
     out.patch(7, static_cast<uint32_t>(out.words()));
     for (int t = 0; t < 3; ++t) out.patch(8 + t, static_cast<uint32_t>(program.owners[t].size()));
     out.patch(11, static_cast<uint32_t>(out.words() - ownersStart));
-
-    out.words(program.code.data(), program.code.size());
-    for (const LineRun& run : program.lines) out.repeat(static_cast<uint32_t>(run.line), static_cast<size_t>(run.words));
-    return out.take();
 }
 
-bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+// Writes through `fill` to a temporary file beside `path`, then renames it over `path`.
+bool writeAtomically(const std::string& path, const std::function<void(std::ofstream&)>& fill) {
     namespace fs = std::filesystem;
     fs::path target(path);
     fs::path temporary = target;
@@ -112,7 +110,7 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         if (!file) return false;
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        fill(file);
         file.flush();
         if (!file) {
             file.close();
@@ -129,6 +127,55 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildImage(const CompiledProgram& program) {
+    WordWriter out;
+    out.reserve(kImageHeaderWords + program.intConstants.size() + program.realConstants.size() +
+                program.data.size() * 2 + program.code.size() * 2 + 4096);
+    writeFront(out, program);
+    out.words(program.code.data(), program.code.size());
+    for (const LineRun& run : program.lines) out.repeat(static_cast<uint32_t>(run.line), static_cast<size_t>(run.words));
+    return out.take();
+}
+
+bool writeImageAtomically(const std::string& path, const CompiledProgram& program) {
+    return writeAtomically(path, [&](std::ofstream& file) {
+        WordWriter front;
+        writeFront(front, program);
+        std::vector<uint8_t> bytes = front.take();
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        // The code and the line words go out through one small buffer instead of a copy of the image.
+        constexpr size_t kChunkWords = 4096;
+        uint8_t chunk[kChunkWords * 4];
+        size_t used = 0;
+        auto put = [&](uint32_t value) {
+            chunk[used * 4] = static_cast<uint8_t>(value);
+            chunk[used * 4 + 1] = static_cast<uint8_t>(value >> 8);
+            chunk[used * 4 + 2] = static_cast<uint8_t>(value >> 16);
+            chunk[used * 4 + 3] = static_cast<uint8_t>(value >> 24);
+            if (++used == kChunkWords) {
+                file.write(reinterpret_cast<const char*>(chunk), static_cast<std::streamsize>(sizeof chunk));
+                used = 0;
+            }
+        };
+        if constexpr (std::endian::native == std::endian::little)
+            file.write(reinterpret_cast<const char*>(program.code.data()),
+                       static_cast<std::streamsize>(program.code.size() * 4));
+        else
+            for (int32_t word : program.code) put(static_cast<uint32_t>(word));
+        for (const LineRun& run : program.lines)
+            for (int32_t k = 0; k < run.words; ++k) put(static_cast<uint32_t>(run.line));
+        file.write(reinterpret_cast<const char*>(chunk), static_cast<std::streamsize>(used * 4));
+    });
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return writeAtomically(path, [&](std::ofstream& file) {
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    });
 }
 
 }  // namespace compiler

@@ -108,6 +108,23 @@ TEST_F(SourceFiles, CompileFileToWritesAtomicallyAndKeepsOldImageOnError) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
 }
 
+TEST_F(SourceFiles, ImageWrittenStraightToTheFileIsTheImageInMemory) {
+    // Without keepImage the image goes to the file in pieces; long enough that the code and the
+    // line words both fill the writer's buffer several times, with every table present.
+    std::string text = "dim a$(3)\ndata 1, \"x\", 2.5\nfunction f#(x#)\nendfunction x# * 2\n";
+    for (int i = 0; i < 3000; ++i) text += "a = a + b * " + std::to_string(i % 1000) + " - 1: a$(1) = str$(f#(1.5))\n";
+    std::string source = write("long.qxa", text);
+    CompileResult inMemory = compileFile(source);
+    ASSERT_TRUE(inMemory.ok) << inMemory.message;
+    CompileOptions options;
+    options.keepImage = false;
+    std::string output = (folder_ / "long.img").string();
+    CompileResult written = compileFileTo(source, output, options);
+    ASSERT_TRUE(written.ok) << written.message;
+    EXPECT_TRUE(written.image.empty());
+    EXPECT_EQ(readFile(output), std::string(inMemory.image.begin(), inMemory.image.end()));
+}
+
 TEST_F(SourceFiles, MissingSourceGivesAMessage) {
     CompileResult result = compileFile((folder_ / "none.qxa").string());
     EXPECT_FALSE(result.ok);
