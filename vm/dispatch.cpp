@@ -13,18 +13,20 @@ void unknownCommand(Machine& m) {
 }
 
 bool registerCommands(Machine& m, const CommandEntry* entries, size_t count) {
-    // Check the whole table before installing any entry, so a bad table changes nothing.
+    for (size_t k = 0; k < count; ++k)
+        if (entries[k].code < 1 || entries[k].code > kMaxCommandCode || entries[k].handler == nullptr) return false;
+    // Install in order; a code already taken, by another family or earlier in this table, takes
+    // back what this call installed, so a bad table changes nothing. The table itself finds the
+    // duplicates: no entry is compared with every other one at every start.
     for (size_t k = 0; k < count; ++k) {
-        int code = entries[k].code;
-        if (code < 1 || code > kMaxCommandCode || entries[k].handler == nullptr) return false;
-        if (m.handlers[code] != nullptr) return false;
-        for (size_t j = 0; j < k; ++j)
-            if (entries[j].code == code) return false;
+        Handler& slot = m.handlers[entries[k].code];
+        if (slot != nullptr) {
+            for (size_t j = 0; j < k; ++j) m.handlers[entries[j].code] = nullptr;
+            return false;
+        }
+        slot = entries[k].handler;
     }
-    for (size_t k = 0; k < count; ++k) {
-        m.handlers[entries[k].code] = entries[k].handler;
-        m.meanings.add(entries[k].code, entries[k].meaning);
-    }
+    for (size_t k = 0; k < count; ++k) m.meanings.add(entries[k].code, entries[k].meaning);
     return true;
 }
 
