@@ -121,6 +121,8 @@ void Vocabulary::parse(std::string_view text) {
         entry.code = parseCode(rawCode);
         for (char c : rawSignature)
             if (static_cast<unsigned char>(c) > 32 && entry.signature.size() < 32) entry.signature += lower(c);
+        // A function's signature starts with its result type; without one the entry cannot be chosen.
+        if (function && entry.signature.empty()) continue;
         if (function) {
             if (arrayRead_ < 0 && name[0] == '@') arrayRead_ = static_cast<int>(functions_.size());
             entry.group = functionIndex_.groupOf(name);

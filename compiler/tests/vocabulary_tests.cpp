@@ -24,6 +24,17 @@ TEST(Vocabulary, ParsesEntriesRemarksAndFunctions) {
     EXPECT_EQ(v.commandByCode(4), -1);
 }
 
+TEST(Vocabulary, FunctionWithoutAResultTypeIsNoEntry) {
+    // A function line with nothing after its code in an installed vocabulary.txt: every choice among
+    // a function's entries reads the result type first, so such a line is left out, not compiled with.
+    Vocabulary v;
+    v.parse(std::string(Vocabulary::builtInText()) + "\r\nhalf[%5%\r\n+[%6%  \r\n");
+    EXPECT_TRUE(v.functionsNamed("half").empty());
+    for (int j : v.functionsNamed("+")) EXPECT_FALSE(v.functions()[j].signature.empty());
+    EXPECT_EQ(codeOf("a=1+2", v), codeOf("a=1+2"));
+    EXPECT_FALSE(compileText("a=half(1)", v).ok);
+}
+
 TEST(Vocabulary, BuiltInHoldsTheRowsTheCompilerReliesOn) {
     const Vocabulary& v = builtInVocabulary();
     struct Row {
