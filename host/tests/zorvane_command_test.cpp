@@ -118,6 +118,8 @@ TEST_F(ZorvaneCommand, ErrorsAndTheirExitCodes) {
         EXPECT_NE(r.err.find(c.inStderr), std::string::npos) << shown << "\n" << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.img"))); // a failed compile writes nothing
+    // What a program printed before it failed still reaches a piped stdout when the process ends.
+    EXPECT_EQ(zorvane({"run", "crash.qxa", "--headless"}).out, "before\n");
 }
 
 TEST_F(ZorvaneCommand, HelpAndVersion) {
