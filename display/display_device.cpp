@@ -223,6 +223,7 @@ bool DisplayDevice::createSurfaces() {
     // A software rasteriser has no video memory: its buffers are system memory.
     systemMemory = !adapter.hardware || adapter.textureMemory < needed || emulation;
     flipChain = !env_.blitFlipMode && exclusive && !systemMemory;
+    releasedPixels_ = {};
     try {
         primary_->reset(screenWidth, screenHeight, bitsPerPixel);
         back_->reset(screenWidth, screenHeight, bitsPerPixel);
@@ -309,6 +310,8 @@ bool DisplayDevice::create3dDevice() {
 void DisplayDevice::releaseSurfaces() {
     kind = DeviceKind::None;
     hardwareDevice = false;
+    releasedPixels_[0] = std::move(primary_->pixels);
+    releasedPixels_[1] = std::move(back_->pixels);
     primary_->reset(0, 0, back_->bitsPerPixel());
     back_->reset(0, 0, back_->bitsPerPixel());
     depth_.clear();
