@@ -155,7 +155,7 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &err
         std::string fingerprint;
         if (remembered) {
             fingerprint = glFingerprint();
-            if (auto info = readGlInfo(glInfoCachePath(), fingerprint))
+            if (auto info = readGlInfo(glInfoCacheFile(fingerprint), fingerprint))
                 device = std::make_shared<SdlGlDevice>(std::move(*info));
         }
         if (!device) {
@@ -163,7 +163,7 @@ std::shared_ptr<GlDevice> acquireGlDevice(bool preferOffscreen, std::string &err
             if (made->open(preferOffscreen, failure)) {
                 device = std::shared_ptr<GlDevice>(made, [](GlDevice *) {});
                 if (remembered)
-                    writeGlInfo(glInfoCachePath(), fingerprint, made->info());
+                    writeGlInfo(glInfoCacheFile(fingerprint), fingerprint, made->info());
             } else {
                 delete made;
             }

@@ -126,6 +126,8 @@ std::string glInfoCachePath() {
     return std::string(home && *home ? home : "/tmp") + "/.cache/zorvane/gl-device";
 }
 
+std::string glInfoCacheFile(const std::string &fingerprint) { return glInfoCachePath() + "-" + hexHash(fingerprint); }
+
 std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::string &fingerprint) {
     std::string contents;
     if (!readFile(path, contents) || contents.size() > 64 * 1024)

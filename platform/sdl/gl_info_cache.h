@@ -20,6 +20,11 @@ std::string glFingerprint();
 // ~/.cache/zorvane/gl-device.
 std::string glInfoCachePath();
 
+// The file for one set-up: glInfoCachePath() followed by "-" and the fingerprint's hash. Each set-up
+// keeps its own, so runs that alternate between two environments (a test run's driver variables
+// and a plain run) both find theirs instead of replacing each other's.
+std::string glInfoCacheFile(const std::string &fingerprint);
+
 // The remembered description when `path` holds one made under `fingerprint`; nothing when the file
 // is missing, damaged or from another fingerprint.
 std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::string &fingerprint);

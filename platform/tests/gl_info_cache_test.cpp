@@ -74,6 +74,26 @@ TEST(GlInfoCache, RefusesMissingOrDamagedFiles) {
     EXPECT_TRUE(readGlInfo(good, "fp").has_value());
 }
 
+TEST(GlInfoCache, EachSetUpKeepsItsOwnFile) {
+    testing::TempFolder dir;
+    const char *old = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    const std::string a = glInfoCacheFile("set-up A"), b = glInfoCacheFile("set-up B");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(glInfoCachePath() + "-", 0), 0u) << a;
+    GlDeviceInfo other = sampleInfo();
+    other.renderer = "another renderer";
+    ASSERT_TRUE(writeGlInfo(a, "set-up A", sampleInfo()));
+    ASSERT_TRUE(writeGlInfo(b, "set-up B", other));
+    ASSERT_TRUE(readGlInfo(a, "set-up A").has_value()) << "writing B's description keeps A's";
+    EXPECT_EQ(readGlInfo(b, "set-up B")->renderer, "another renderer");
+    if (old)
+        ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CACHE_HOME");
+}
+
 TEST(GlInfoCache, FingerprintFollowsTheGlVariablesOnly) {
     const char *name = "MESA_LOADER_DRIVER_OVERRIDE";
     const char *old = std::getenv(name);
