@@ -1,4 +1,5 @@
 // Reads the Payload of a standalone game and extracts its files on demand.
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -86,9 +87,41 @@ PayloadReader::Status PayloadReader::read(const std::string& executablePath, std
     }
 }
 
+namespace {
+
+// A quick look at the two words that decide most files: the last word S and the first table word
+// at S. False when they already show there is no Payload (the common case of a plain executable:
+// S and the word there are machine code), so the file need not be mapped at all.
+bool mayCarryPayload(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return true;  // the mapping reports why
+    uint8_t word[4];
+    bool possible = true;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    if (size >= 8 && std::fseek(file, size - 4, SEEK_SET) == 0 && std::fread(word, 1, 4, file) == 4) {
+        const uint32_t s = wordAt(word);
+        if (s > static_cast<uint64_t>(size) - 8) {
+            possible = false;
+        } else if (std::fseek(file, static_cast<long>(s), SEEK_SET) == 0 && std::fread(word, 1, 4, file) == 4) {
+            // A first name runs past the end of the file, or an empty table lacks its trailer room.
+            const uint64_t nameLength = wordAt(word);
+            possible = nameLength <= static_cast<uint64_t>(size) - s;
+        }
+    }
+    std::fclose(file);
+    return possible;
+}
+
+}  // namespace
+
 PayloadReader::Status PayloadReader::readFile(const std::string& executablePath, std::string* why) {
-    // Mapped rather than read: a plain executable is recognised from its last word and a few table
-    // words, so only those pages are ever loaded.
+    release();
+    if (!mayCarryPayload(executablePath)) {
+        if (why) *why = "the file carries no Payload";
+        return Status::NoPayload;
+    }
+    // Mapped rather than read: only the pages the table walk looks at are ever loaded.
     platform::MappedFile file;
     if (!file.open(executablePath, why)) return Status::CannotOpen;
     return readBytes(file.data(), file.size(), why);
