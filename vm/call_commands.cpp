@@ -50,10 +50,18 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
     if (std::find(cells.begin(), cells.end(), c) == cells.end()) cells.push_back(c);
 }
 
+// The entry of a function number in a per-function table, made when first asked for: programs use
+// a few of the 1,024 numbers. The tables are deques, so entries never move once sites point at them.
+template <class T>
+T& functionSlot(std::deque<T>& table, size_t index) {
+    if (index >= table.size()) table.resize(index + 1);
+    return table[index];
+}
+
 [[gnu::noinline]] void buildTables(Machine& m) {
     CallState& cs = m.calls;
-    cs.functionPlans.assign(kMaxFunctionNumber + 1, SavePlan{});
-    cs.activeCalls.assign(kMaxFunctionNumber + 1, 0);
+    cs.functionPlans.clear();
+    cs.activeCalls.clear();
     cs.siteStore.clear();
     cs.livePlans.clear();
     cs.tablesReady = true;
@@ -62,7 +70,7 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
 // The function's parameters (from its header) and every variable the owner tables give it.
 const SavePlan& functionPlan(Machine& m, int16_t function, const Op* params, int n) {
     // A damaged image's out-of-range numbers share slot 0, whose plan is the first one's.
-    SavePlan& plan = m.calls.functionPlans[planIndex(function)];
+    SavePlan& plan = functionSlot(m.calls.functionPlans, planIndex(function));
     if (plan.ready) return plan;
     for (int i = 0; i < n; ++i) {
         Cell* c = params[i].cell;
@@ -132,7 +140,7 @@ void assignParameter(Machine& m, Cell* param, const Cell* argument) {
     site.function = static_cast<int16_t>(site.params[n].n);
     site.locals = &functionPlan(m, site.function, site.params, n);
     site.live = livePlan(m, index, n);
-    site.active = &cs.activeCalls[planIndex(site.function)];
+    site.active = &functionSlot(cs.activeCalls, planIndex(site.function));
     site.oneNumber = n == 1 && isNumberCell(cellIndex(m, site.params[0].cell));
     return &site;
 }

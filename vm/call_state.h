@@ -41,8 +41,8 @@ struct CallState {
 
     // Built on the first call of a run from the loaded program.
     bool tablesReady = false;
-    std::vector<SavePlan> functionPlans;      // per function number (1 to 1023; 0 stands for any other)
-    std::vector<int32_t> activeCalls;         // per function number as above: calls now active
+    std::deque<SavePlan> functionPlans;       // per function number (1 to 1023; 0 stands for any other)
+    std::deque<int32_t> activeCalls;          // per function number as above: calls now active
     std::deque<CallSite> siteStore;           // what calls' Op::aux point to (a deque: entries never move)
     std::deque<SavePlan> livePlans;           // the live plans of the sites
 
