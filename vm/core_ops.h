@@ -277,7 +277,7 @@ inline const Op* partnerStep(Machine& m, const Op* q, int32_t value) {
 // A function's value is most often copied into a variable by the instruction right after the
 // call: the return runs that copy with it (its partner cannot be settled beforehand).
 inline const Op* thenCopyAfterReturn(Machine& m, const Op* q) {
-    return q->n == 151 || q->n == 152 ? copyWord(m, q + 1) : q;
+    return isPartner(Partner::Copy, q->n) ? copyWord(m, q + 1) : q;
 }
 
 // The instructions run inline, each as X(name, step expression, partner, operands, codes...): the
