@@ -268,7 +268,7 @@ bool Compiler::noFittingFunction(std::string_view name) {
     const auto& named = vocabulary_.functionsNamed(name);
     if (named.empty()) return failText(message(9) + " " + std::string(name) + " " + message(10));
     if (name == "@") return failText(message(11) + " " + message(16));
-    const std::string& signature = vocabulary_.functions()[named.back()].signature;
+    std::string_view signature = vocabulary_.functions()[named.back()].signature;
     return failText(message(11) + " " + std::string(name) + " " + message(12) + " " +
                     typeList(signature.empty() ? "" : std::string_view(signature).substr(1)));
 }
@@ -466,7 +466,7 @@ Operand Compiler::compileCall(std::string_view name, std::string_view arguments)
     size_t operandCount = 1;
     char outerExpected = expectedType_;
     for (size_t k = 0; k < parameters.count; ++k) {
-        const std::string& workingSignature = functions[working].signature;
+        std::string_view workingSignature = functions[working].signature;
         expectedType_ = k + 1 < workingSignature.size() ? workingSignature[k + 1] : 0;
         Operand argument = compileExpression(parameters[k]);
         if (argument.type == 'l' || argument.type == 'f') {

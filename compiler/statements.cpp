@@ -200,8 +200,8 @@ bool Compiler::matchStatement(const Words& words, Match& match) {
     if (entry < 0) return match.kind = Match::NotCommand, true;
 
     const auto& commands = vocabulary_.commands();
-    const std::string& name = commands[entry].name;
-    const std::string& signature = commands[entry].signature;
+    std::string_view name = commands[entry].name;
+    std::string_view signature = commands[entry].signature;
     bool compiled = signature.empty() || signature[0] != 'e';
     std::string& parameters = match.parameters;
     parameters.clear();
@@ -473,7 +473,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
                 std::string_view wanted(typeLetters, typeCount + 1);
                 bool fits = false;
                 for (int j = entry; !fits && j < matched.runEnd; ++j) {
-                    const std::string& signature = commands[j].signature;
+                    std::string_view signature = commands[j].signature;
                     fits = (!signature.empty() && (signature[0] == '0' || signature[0] == 'e')) ||
                            signature.compare(0, wanted.size(), wanted) == 0;
                 }
@@ -488,7 +488,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
     int chosen = -1;
     for (int j : vocabulary_.commandsLike(entry)) {
         if (j < entry) continue;
-        const std::string& signature = commands[j].signature;
+        std::string_view signature = commands[j].signature;
         if (signature == types || (types.empty() && !signature.empty() && signature[0] == '0') ||
             (!signature.empty() && signature[0] == 'e')) {
             chosen = j;
@@ -505,7 +505,7 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
         } else {
             std::string_view expected = matched.signature;
             if (!expected.empty() && (expected[0] == '0' || expected[0] == 'e' || expected[0] == 'a')) expected = "";
-            detail = matched.name + " " + message(12) + " " + typeList(expected);
+            detail = std::string(matched.name) + " " + message(12) + " " + typeList(expected);
         }
         return failText(message(37) + " " + detail);
     }

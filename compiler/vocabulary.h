@@ -1,26 +1,54 @@
 // The command vocabulary: every command, function and operator the language knows, with the
 // command code the interpreter dispatches on and the parameter types that select among entries.
+//
+// The tables are plain arrays of views. The vocabulary the program is built with is written out as
+// such arrays when the program is built, so starting needs no parsing and no memory of its own; a
+// `vocabulary.txt` installed beside the executable is parsed into the same shape at run time.
 #pragma once
 
 #include "compiler/text_hash.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace compiler {
 
 struct VocabularyEntry {
-    std::string name;       // lower case, single blanks between words
+    std::string_view name;       // lower case, single blanks between words
+    std::string_view signature;  // l integer, f real, s string; 0 / e / a as first letter of commands
     int32_t code = 0;
-    std::string signature;  // l integer, f real, s string; 0 / e / a as first letter of commands
+    int32_t group = 0;           // entries of the same name (and kind) share the group number
+    int32_t runEnd = 0;          // one past the last entry of this name in the unbroken run from here
     bool structureKeyword = false;
-    int group = 0;          // entries of the same name (and kind) share the group number
-    int runEnd = 0;         // one past the last entry of this name in the unbroken run from here
 };
+
+// Names to entries: an open-addressed table of groups, looked up with TextHash.
+struct VocabularyIndex {
+    std::span<const int> slots;    // power-of-two size; group + 1, 0 when empty
+    std::span<const int> firsts;   // per group: its start in `members`, and past its end in the next
+    std::span<const int> members;  // entry indexes, grouped by name, each group in table order
+};
+
+struct VocabularyCode {
+    int32_t code;
+    int32_t entry;  // the first command with that code
+};
+
+struct VocabularyTables {
+    std::span<const VocabularyEntry> commands;
+    std::span<const VocabularyEntry> functions;
+    VocabularyIndex commandIndex;
+    VocabularyIndex functionIndex;
+    std::span<const VocabularyCode> codes;  // sorted by code
+    int32_t arrayRead = -1;                 // first function whose name begins with '@'
+    int32_t longestCommandWords = 1;
+};
+
+// The tables of the vocabulary the program was built with (written at build time).
+extern const VocabularyTables kBuiltInVocabularyTables;
 
 class Vocabulary {
 public:
@@ -28,52 +56,48 @@ public:
     // function. Replaces whatever was loaded before.
     void parse(std::string_view text);
 
-    // The vocabulary compiled into the program.
+    // The vocabulary text the program was built with.
     static std::string_view builtInText();
+    // The vocabulary the program was built with, ready without parsing.
+    static Vocabulary builtIn();
     // The built-in vocabulary, or `vocabulary.txt` in `folder` when that file exists.
     static Vocabulary load(const std::string& folder);
 
-    const std::vector<VocabularyEntry>& commands() const { return commands_; }
-    const std::vector<VocabularyEntry>& functions() const { return functions_; }
+    std::span<const VocabularyEntry> commands() const { return tables_.commands; }
+    std::span<const VocabularyEntry> functions() const { return tables_.functions; }
+    const VocabularyTables& tables() const { return tables_; }
 
     // Indexes of every entry with that name, in table order (empty when none).
-    std::span<const int> commandsNamed(std::string_view name) const { return commandIndex_.named(name); }
-    std::span<const int> functionsNamed(std::string_view name) const { return functionIndex_.named(name); }
+    std::span<const int> commandsNamed(std::string_view name) const {
+        return named(tables_.commandIndex, tables_.commands, name);
+    }
+    std::span<const int> functionsNamed(std::string_view name) const {
+        return named(tables_.functionIndex, tables_.functions, name);
+    }
     // Indexes of every command with the name of command `entry`, without looking the name up.
-    std::span<const int> commandsLike(int entry) const { return commandIndex_.members(commands_[entry].group); }
-    std::span<const int> functionsLike(int entry) const { return functionIndex_.members(functions_[entry].group); }
+    std::span<const int> commandsLike(int entry) const {
+        return members(tables_.commandIndex, tables_.commands[entry].group);
+    }
+    std::span<const int> functionsLike(int entry) const {
+        return members(tables_.functionIndex, tables_.functions[entry].group);
+    }
     int firstCommand(std::string_view name) const;
     int firstFunction(std::string_view name) const;
     // First function entry whose name begins with '@' (the array element read group), -1 when none.
-    int arrayReadFunction() const { return arrayRead_; }
+    int arrayReadFunction() const { return tables_.arrayRead; }
     // First command entry with that code, -1 when none (diagnostics turn codes back into names).
     int commandByCode(int32_t code) const;
     // The most words any command name has: longer word runs never match.
-    size_t longestCommandWords() const { return longestCommandWords_; }
+    size_t longestCommandWords() const { return static_cast<size_t>(tables_.longestCommandWords); }
 
 private:
-    // The entries of each name as one run of a shared list: a name costs one table slot, not a list
-    // of its own.
-    class NameIndex {
-    public:
-        int groupOf(std::string_view name);  // adds the name when it is new
-        void finish(const std::vector<VocabularyEntry>& entries);
-        std::span<const int> named(std::string_view name) const;
-        std::span<const int> members(int group) const;
+    static std::span<const int> members(const VocabularyIndex& index, int group);
+    static std::span<const int> named(const VocabularyIndex& index, std::span<const VocabularyEntry> entries,
+                                      std::string_view name);
 
-    private:
-        TextMap<int> groups_;
-        std::vector<int> firsts_;   // per group: start in members_, and past its end in the next slot
-        std::vector<int> members_;  // entry indexes, grouped by name, each group in table order
-    };
-
-    std::vector<VocabularyEntry> commands_;
-    std::vector<VocabularyEntry> functions_;
-    NameIndex commandIndex_;
-    NameIndex functionIndex_;
-    std::vector<std::pair<int32_t, int>> codeIndex_;  // sorted by code, the first entry of each code
-    int arrayRead_ = -1;
-    size_t longestCommandWords_ = 1;
+    struct Storage;  // what a parsed text's tables point into; shared by copies
+    std::shared_ptr<const Storage> storage_;
+    VocabularyTables tables_;
 };
 
 // The twelve structure keywords in their fixed order; the number is the keyword's index here.

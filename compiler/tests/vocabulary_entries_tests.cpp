@@ -48,7 +48,7 @@ std::string codeOf(const std::string& source) {
 
 std::string literalOf(char type) { return type == 'l' ? "7" : type == 'f' ? "1.5" : "\"a\""; }
 
-std::string argumentsOf(const std::string& letters) {
+std::string argumentsOf(std::string_view letters) {
     std::string text;
     for (char letter : letters) {
         if (!text.empty()) text += ',';
@@ -64,20 +64,20 @@ bool startsWithCode(const std::string& words, int32_t code) {
 
 // Names the compiler treats as statement shapes or that need variables, labels or an open
 // structure; the compiler's own tests cover them.
-const std::set<std::string> kLanguageStatements = {
+const std::set<std::string, std::less<>> kLanguageStatements = {
     "if",   "else",    "endif",  "do",    "exit",     "loop",     "for",      "next",        "while",
     "endwhile", "repeat", "until", "=",   "@=",       "dim",      "undim",    "data",        "remstart",
     "remend", "#include", "gosub", "goto", "restore", "read",    "return",   "endfunction", "exitfunction",
     "input", "print",   "printc", "inc",  "dec"};
-const std::set<std::string> kOperators = {"^", "/", "*", "+", "-", "==", ">", ">=", "<", "<=", "!", "&", "|", "@"};
+const std::set<std::string, std::less<>> kOperators = {"^", "/", "*", "+", "-", "==", ">", ">=", "<", "<=", "!", "&", "|", "@"};
 
 TEST(VocabularyEntries, EveryLibraryCommandCompilesToItsCode) {
     std::vector<std::string> faults;
     std::set<std::pair<std::string, std::string>> seen;
     for (const auto& entry : shippedVocabulary().commands()) {
         if (kLanguageStatements.count(entry.name)) continue;
-        if (!seen.insert({entry.name, entry.signature}).second) continue;  // a second code is never chosen
-        std::string statement = entry.name;
+        if (!seen.insert({std::string(entry.name), std::string(entry.signature)}).second) continue;  // a second code is never chosen
+        std::string statement(entry.name);
         if (entry.signature != "0") {
             statement += ' ';
             statement += argumentsOf(entry.signature);
@@ -93,10 +93,10 @@ TEST(VocabularyEntries, EveryLibraryFunctionCompilesToItsCodeAloneAndInsideAnExp
     std::set<std::pair<std::string, std::string>> seen;
     for (const auto& entry : shippedVocabulary().functions()) {
         if (kOperators.count(entry.name)) continue;
-        const std::string parameters = entry.signature.substr(1);
-        if (!seen.insert({entry.name, parameters}).second) continue;
+        const std::string parameters(entry.signature.substr(1));
+        if (!seen.insert({std::string(entry.name), parameters}).second) continue;
         const std::string variable = entry.signature[0] == 'l' ? "v" : entry.signature[0] == 'f' ? "v#" : "v$";
-        const std::string call = entry.name + "(" + argumentsOf(parameters) + ")";
+        const std::string call = std::string(entry.name) + "(" + argumentsOf(parameters) + ")";
         for (const std::string& statement : {variable + "=" + call, variable + " = " + variable + " + " + call}) {
             const std::string words = codeOf(statement);
             if (words.find(std::to_string(entry.code) + " ") == std::string::npos)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -75,6 +76,54 @@ TEST(Vocabulary, BuiltInHoldsTheRowsTheCompilerReliesOn) {
     for (const char* name : {"data", "#include", "print", "printc", "input", "end"})
         EXPECT_GE(v.firstCommand(name), 0) << name;
     for (int code : {41, 42, 43, 27, 28, 29, 30}) EXPECT_GE(v.commandByCode(code), 0) << code;
+}
+
+TEST(Vocabulary, TablesWrittenAtBuildTimeMatchTheParsedText) {
+    // The program starts with tables written out when it was built; they must say exactly what
+    // parsing the same text says, entry by entry and look-up by look-up.
+    const Vocabulary built = Vocabulary::builtIn();
+    const Vocabulary& parsed = builtInVocabulary();
+    for (bool function : {false, true}) {
+        auto a = function ? built.functions() : built.commands();
+        auto b = function ? parsed.functions() : parsed.commands();
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            SCOPED_TRACE(std::string(b[i].name) + " " + std::string(b[i].signature));
+            EXPECT_EQ(a[i].name, b[i].name);
+            EXPECT_EQ(a[i].signature, b[i].signature);
+            EXPECT_EQ(a[i].code, b[i].code);
+            EXPECT_EQ(a[i].group, b[i].group);
+            EXPECT_EQ(a[i].runEnd, b[i].runEnd);
+            EXPECT_EQ(a[i].structureKeyword, b[i].structureKeyword);
+            auto namedA = function ? built.functionsNamed(a[i].name) : built.commandsNamed(a[i].name);
+            auto namedB = function ? parsed.functionsNamed(b[i].name) : parsed.commandsNamed(b[i].name);
+            EXPECT_TRUE(std::equal(namedA.begin(), namedA.end(), namedB.begin(), namedB.end()));
+            if (!function) {
+                EXPECT_EQ(built.commandByCode(a[i].code), parsed.commandByCode(b[i].code));
+            }
+        }
+    }
+    EXPECT_EQ(built.arrayReadFunction(), parsed.arrayReadFunction());
+    EXPECT_EQ(built.longestCommandWords(), parsed.longestCommandWords());
+    for (const char* absent : {"", "no such command", "prin", "printx", "PRINT"}) {
+        EXPECT_TRUE(built.commandsNamed(absent).empty()) << absent;
+        EXPECT_TRUE(built.functionsNamed(absent).empty()) << absent;
+    }
+}
+
+TEST(Vocabulary, ACopyKeepsItsParsedTablesWhenTheOriginalIsGone) {
+    Vocabulary copy;
+    {
+        Vocabulary original;
+        original.parse("Move  It%1000%L\r\nTwice[%1001%ll\r\n");
+        copy = original;
+        original.parse("other%1%0");
+    }
+    ASSERT_EQ(copy.commands().size(), 1u);
+    EXPECT_EQ(copy.commands()[0].name, "move it");
+    EXPECT_EQ(copy.firstCommand("move it"), 0);
+    EXPECT_EQ(copy.firstFunction("twice"), 0);
+    EXPECT_EQ(copy.functions()[0].signature, "ll");
 }
 
 TEST(Vocabulary, EveryCodeHasOneSignature) {

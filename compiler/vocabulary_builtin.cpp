@@ -1,0 +1,35 @@
+// The vocabulary the program was built with, and the choice between it and an installed file.
+#include "compiler/paths.h"
+#include "compiler/vocabulary.h"
+
+#include <fstream>
+#include <iterator>
+
+extern const char zv_vocabulary_text[];
+extern const unsigned long zv_vocabulary_text_size;
+
+namespace compiler {
+
+std::string_view Vocabulary::builtInText() { return {zv_vocabulary_text, zv_vocabulary_text_size}; }
+
+Vocabulary Vocabulary::builtIn() {
+    Vocabulary vocabulary;
+    vocabulary.tables_ = kBuiltInVocabularyTables;
+    return vocabulary;
+}
+
+Vocabulary Vocabulary::load(const std::string& folder) {
+    if (!folder.empty()) {
+        std::string path = findFileIgnoringCase(folder, "vocabulary.txt");
+        std::ifstream in(path, std::ios::binary);
+        if (in) {
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            Vocabulary vocabulary;
+            vocabulary.parse(text);
+            return vocabulary;
+        }
+    }
+    return builtIn();
+}
+
+}  // namespace compiler
