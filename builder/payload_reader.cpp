@@ -1,4 +1,8 @@
 // Reads the Payload of a standalone game and extracts its files on demand.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -74,8 +78,8 @@ PayloadReader::~PayloadReader() { release(); }
 
 PayloadReader::Status PayloadReader::read(const std::string& executablePath, std::string* why) {
     release();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(executablePath, error)) {
+    struct stat info {};
+    if (::stat(executablePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         if (why) *why = "cannot open " + executablePath + " (not a file)";
         return Status::CannotOpen;
     }
@@ -91,25 +95,26 @@ namespace {
 
 // A quick look at the two words that decide most files: the last word S and the first table word
 // at S. False when they already show there is no Payload (the common case of a plain executable:
-// S and the word there are machine code), so the file need not be mapped at all.
+// S and the word there are machine code), so the file need not be mapped at all. Read with plain
+// calls: this runs at every start, before anything else needs a buffered file.
 bool mayCarryPayload(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return true;  // the mapping reports why
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;  // the mapping reports why
     uint8_t word[4];
     bool possible = true;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size >= 8 && std::fseek(file, size - 4, SEEK_SET) == 0 && std::fread(word, 1, 4, file) == 4) {
+    struct stat info {};
+    const uint64_t size = ::fstat(fd, &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    if (size >= 8 && ::pread(fd, word, 4, static_cast<off_t>(size - 4)) == 4) {
         const uint32_t s = wordAt(word);
-        if (s > static_cast<uint64_t>(size) - 8) {
+        if (s > size - 8) {
             possible = false;
-        } else if (std::fseek(file, static_cast<long>(s), SEEK_SET) == 0 && std::fread(word, 1, 4, file) == 4) {
+        } else if (::pread(fd, word, 4, static_cast<off_t>(s)) == 4) {
             // A first name runs past the end of the file, or an empty table lacks its trailer room.
             const uint64_t nameLength = wordAt(word);
-            possible = nameLength <= static_cast<uint64_t>(size) - s;
+            possible = nameLength <= size - s;
         }
     }
-    std::fclose(file);
+    ::close(fd);
     return possible;
 }
 

@@ -8,8 +8,6 @@
 #include "compiler/source_preparation.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace compiler {
@@ -50,22 +48,6 @@ bool mayDeclare(std::string_view line) {
         return true;
     };
     return startsWith(kFunction) || startsWith(kEnd);
-}
-
-// The whole file in one read when its size is known, byte by byte otherwise (a pipe).
-void readWhole(std::ifstream& file, std::string& text) {
-    file.seekg(0, std::ios::end);
-    std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (size > 0 && file) {
-        text.reserve(static_cast<size_t>(size) + kPreparationRoom);
-        text.resize(static_cast<size_t>(size));
-        file.read(text.data(), size);
-        text.resize(static_cast<size_t>(file.gcount()));
-        return;
-    }
-    file.clear();
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 CompileResult failure(const std::string& file, int line, std::string message) {
@@ -203,13 +185,11 @@ namespace {
 CompileResult compileFileInto(const std::string& sourcePath, const CompileOptions& options, ImageOutput output) {
     std::string text;
     if (!sourcePath.empty()) {
-        std::ifstream file(findFileIgnoringCase("", sourcePath), std::ios::binary);
-        if (!file) {
+        if (!readWholeFile(findFileIgnoringCase("", sourcePath), text, kPreparationRoom)) {
             const Environment& environment = environmentFor(options.installFolder);
             Compiler messages(environment.vocabulary, environment.language);
             return failure(sourcePath, 0, messages.message(kMsgCannotReadSource) + " " + sourcePath);
         }
-        readWhole(file, text);
     }
     // The text read is prepared in place rather than copied.
     const Environment& environment = environmentFor(options.installFolder);

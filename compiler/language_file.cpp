@@ -3,8 +3,6 @@
 #include "compiler/paths.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 extern const char zv_words_text[];
 extern const unsigned long zv_words_text_size;
@@ -51,10 +49,9 @@ void forEachProfileLine(std::string_view text, Visit visit) {
 }
 
 std::string readWhole(const std::string& path, bool& ok) {
-    std::ifstream in(path, std::ios::binary);
-    ok = static_cast<bool>(in);
-    if (!ok) return {};
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    ok = readWholeFile(path, text);
+    return text;
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 
 #include "compiler/compiler_core.h"
 #include "compiler/image_writer.h"
+#include "compiler/paths.h"
 #include "compiler/source_preparation.h"
-
-#include <fstream>
-#include <iterator>
 
 namespace compiler {
 
@@ -67,9 +65,8 @@ CompileResult Session::compileSource(std::string_view text, const std::string& s
 }
 
 CompileResult Session::compileFile(const std::string& sourcePath) {
-    std::ifstream file(sourcePath, std::ios::binary);
-    if (!file) return compiler::compileFile(sourcePath, state_->options);  // its message for a missing file
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text;
+    if (!readWholeFile(sourcePath, text)) return compiler::compileFile(sourcePath, state_->options);  // its message for a missing file
     return compileSource(text, sourcePath);
 }
 

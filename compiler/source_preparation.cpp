@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <unordered_set>
 
 namespace compiler {
@@ -182,11 +180,8 @@ PreparedSource prepareText(std::string text, const std::string& folder) {
                 }
                 names.insert(key);
                 appended = true;
-                std::ifstream file(resolved, std::ios::binary);
-                if (file) {
-                    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-                    source.text.append(withoutByteOrderMark(bytes));
-                }
+                std::string bytes;
+                if (readWholeFile(resolved, bytes)) source.text.append(withoutByteOrderMark(bytes));
                 // A file whose last line has no line break still ends there, instead of running into
                 // the first line of the next included file.
                 if (source.text.size() > start && source.text.back() != '\n') source.text += "\r\n";

@@ -2,8 +2,6 @@
 #include "compiler/paths.h"
 #include "compiler/vocabulary.h"
 
-#include <fstream>
-#include <iterator>
 
 extern const char zv_vocabulary_text[];
 extern const unsigned long zv_vocabulary_text_size;
@@ -20,10 +18,8 @@ Vocabulary Vocabulary::builtIn() {
 
 Vocabulary Vocabulary::load(const std::string& folder) {
     if (!folder.empty()) {
-        std::string path = findFileIgnoringCase(folder, "vocabulary.txt");
-        std::ifstream in(path, std::ios::binary);
-        if (in) {
-            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text;
+        if (readWholeFile(findFileIgnoringCase(folder, "vocabulary.txt"), text)) {
             Vocabulary vocabulary;
             vocabulary.parse(text);
             return vocabulary;

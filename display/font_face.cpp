@@ -4,11 +4,26 @@
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_MODULE_H
+#include FT_SYSTEM_H
+
+#if defined(ZV_FREETYPE_MODULE_CLASSES)
+// The module classes of the static FreeType archive, added one by one to a library of our own.
+extern "C" {
+extern const FT_Module_Class tt_driver_class;
+extern const FT_Module_Class sfnt_module_class;
+extern const FT_Module_Class autofit_module_class;
+extern const FT_Module_Class ft_raster1_renderer_class;
+extern const FT_Module_Class ft_smooth_renderer_class;
+extern const FT_Module_Class psnames_module_class;
+}
+#endif
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,7 +43,8 @@ std::mutex& freetypeLock() {
     return lock;
 }
 
-FT_Library library() {
+// Every module FreeType has: any font format opens here.
+FT_Library fullLibrary() {
     static FT_Library lib = [] {
         FT_Library made = nullptr;
         if (FT_Init_FreeType(&made) != 0)
@@ -36,6 +52,46 @@ FT_Library library() {
         return made;
     }();
     return lib;
+}
+
+#if defined(ZV_FREETYPE_MODULE_CLASSES)
+void* allocateBlock(FT_Memory, long size) {
+    return std::malloc(size_t(size));
+}
+void freeBlock(FT_Memory, void* block) {
+    std::free(block);
+}
+void* reallocateBlock(FT_Memory, long, long size, void* block) {
+    return std::realloc(block, size_t(size));
+}
+#endif
+
+// TrueType fonts, nearly every font a program names, open in a library of just the modules they
+// use: starting all of FreeType's modules costs more than the first print itself. Null when the
+// module classes are not linked in (a build against the shared FreeType, which hides them).
+FT_Library trueTypeLibrary() {
+#if defined(ZV_FREETYPE_MODULE_CLASSES)
+    static FT_Library lib = [] {
+        static FT_MemoryRec_ memory = {nullptr, allocateBlock, freeBlock, reallocateBlock};
+        FT_Library made = nullptr;
+        if (FT_New_Library(&memory, &made) != 0)
+            return FT_Library(nullptr);
+        // The order of the full library, so a font finds the same driver and hinter in both.
+        for (const FT_Module_Class* module : {&tt_driver_class, &sfnt_module_class, &autofit_module_class,
+                                              &ft_raster1_renderer_class, &ft_smooth_renderer_class,
+                                              &psnames_module_class}) {
+            if (FT_Add_Module(made, module) != 0) {
+                FT_Done_Library(made);
+                return FT_Library(nullptr);
+            }
+        }
+        FT_Set_Default_Properties(made);
+        return made;
+    }();
+    return lib;
+#else
+    return nullptr;
+#endif
 }
 
 // Program strings are single-byte text in the Western Windows code page: 0x80 to 0x9F hold
@@ -119,13 +175,19 @@ Font::~Font() = default;
 
 std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, int size, bool bold, bool italic,
                                            bool fileIsBold, bool fileIsItalic) {
-    FT_Library lib = library();
-    if (!lib || path.empty())
+    if (path.empty())
         return nullptr;
     auto impl = std::make_unique<Impl>();
     {
         std::lock_guard<std::mutex> guard(freetypeLock());
-        if (FT_New_Face(lib, path.c_str(), index, &impl->face) != 0) {
+        // Any other format, or a file the TrueType driver refuses, gets every module's chance.
+        FT_Library first = trueTypeLibrary();
+        bool opened = first && FT_New_Face(first, path.c_str(), index, &impl->face) == 0;
+        if (!opened) {
+            FT_Library all = fullLibrary();
+            opened = all && FT_New_Face(all, path.c_str(), index, &impl->face) == 0;
+        }
+        if (!opened) {
             impl->face = nullptr;
             return nullptr;
         }

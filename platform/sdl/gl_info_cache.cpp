@@ -27,31 +27,32 @@ constexpr const char *kVariablePrefixes[] = {"LIBGL_", "MESA_", "GALLIUM_", "__G
                                              "LP_",    "GBM_",  "DRI_",     "NV_",  "LD_",   "DRIRC"};
 constexpr const char *kVariables[] = {"DISPLAY", "WAYLAND_DISPLAY"};
 
-// Library folders and the files in them that make up the GL stack. A package update replaces
-// these files (new inode and time) and runs ldconfig (a new /etc/ld.so.cache).
+// Library folders that may hold the GL stack. A package update replaces its files by renaming new
+// ones over them, which changes the folder's own time, and runs ldconfig (a new /etc/ld.so.cache):
+// the folders' stats catch it without a look at every file, most of which are absent on any one
+// machine. Their `dri` and `gbm` subfolders hold the drivers themselves.
 constexpr const char *kLibraryFolders[] = {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib64",
                                            "/usr/lib", "/usr/local/lib"};
-constexpr const char *kLibraryFiles[] = {"libGL.so.1",        "libEGL.so.1",      "libGLX.so.0",
-                                         "libGLdispatch.so.0", "libEGL_mesa.so.0", "libGLX_mesa.so.0",
-                                         "libEGL_nvidia.so.0", "libGLX_nvidia.so.0", "libSDL2-2.0.so.0",
-                                         "libgbm.so.1",        "dri",              "gbm"};
+constexpr const char *kDriverFolders[] = {"dri", "gbm"};
 constexpr const char *kOtherPaths[] = {"/etc/ld.so.cache",           "/usr/share/glvnd/egl_vendor.d",
                                        "/etc/glvnd/egl_vendor.d",    "/usr/share/drirc.d",
                                        "/etc/drirc",                 "/dev/dri",
                                        "/proc/driver/nvidia/version", "/sys/class/drm"};
 
-void addPath(std::string &out, const std::string &path) {
+// Adds the path and what stat says of it; false when it is absent.
+bool addPath(std::string &out, const std::string &path) {
     struct stat st {};
     out += path;
     if (::stat(path.c_str(), &st) != 0) {
         out += "=absent;";
-        return;
+        return false;
     }
     char text[160];
     std::snprintf(text, sizeof text, "=%llu,%llu,%lld,%lld.%09ld;", static_cast<unsigned long long>(st.st_dev),
                   static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size),
                   static_cast<long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec));
     out += text;
+    return true;
 }
 
 // FNV-1a, 64 bits: the file keeps the fingerprint's hash, not the variables' values.
@@ -109,8 +110,9 @@ std::string glFingerprint() {
     for (const auto &v : variables)
         out += v + '\0';
     for (const char *folder : kLibraryFolders)
-        for (const char *file : kLibraryFiles)
-            addPath(out, std::string(folder) + "/" + file);
+        if (addPath(out, folder))
+            for (const char *drivers : kDriverFolders)
+                addPath(out, std::string(folder) + "/" + drivers);
     for (const char *path : kOtherPaths)
         addPath(out, path);
     if (const char *home = std::getenv("HOME"))
