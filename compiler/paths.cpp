@@ -1,12 +1,18 @@
 #include "compiler/paths.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <vector>
 
 namespace compiler {
 
@@ -23,6 +29,54 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
         if (x != y) return false;
     }
     return true;
+}
+
+// The entries of the folders looked in last, with the folder's change time when they were read:
+// a start looks for several absent files (vocabulary.txt, SETUP.INI) in the same folder, and any
+// entry added, removed or renamed there changes that time, so a listing is read again only then.
+// The file system's clock is coarse, so a listing read less than a second after a change is not
+// kept: a second change within the same tick would not move the time.
+struct FolderListing {
+    std::string folder;
+    struct timespec changed {};
+    std::vector<std::string> names;
+};
+
+bool findInFolderIgnoringCase(const std::string& folder, const std::string& component, std::string& found) {
+    static std::mutex lock;
+    static std::array<FolderListing, 4> listings;
+    static size_t nextSlot = 0;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    std::lock_guard<std::mutex> guard(lock);
+    FolderListing* listing = nullptr;
+    for (FolderListing& candidate : listings)
+        if (candidate.folder == folder && candidate.changed.tv_sec == info.st_mtim.tv_sec &&
+            candidate.changed.tv_nsec == info.st_mtim.tv_nsec)
+            listing = &candidate;
+    if (!listing) {
+        listing = &listings[nextSlot++ % listings.size()];
+        listing->folder.clear();
+        listing->names.clear();
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return false;
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                listing->names.emplace_back(entry->d_name);
+        ::closedir(dir);
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec - info.st_mtim.tv_sec >= 2) {
+            listing->folder = folder;
+            listing->changed = info.st_mtim;
+        }
+    }
+    for (const std::string& name : listing->names)
+        if (sameIgnoringCase(name, component)) {
+            found = name;
+            return true;
+        }
+    return false;
 }
 
 }  // namespace
@@ -73,16 +127,9 @@ std::string findFileIgnoringCase(const std::string& folder, const std::string& n
             current = exact;
             continue;
         }
-        bool found = false;
-        for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string candidate = it->path().filename().string();
-            if (sameIgnoringCase(candidate, component)) {
-                current /= candidate;
-                found = true;
-                break;
-            }
-        }
-        if (!found) return plain.string();
+        std::string candidate;
+        if (!findInFolderIgnoringCase(current.string(), component, candidate)) return plain.string();
+        current /= candidate;
     }
     return current.string();
 }

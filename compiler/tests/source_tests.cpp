@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -39,6 +40,22 @@ protected:
     }
     fs::path folder_;
 };
+
+TEST_F(SourceFiles, NamesInAnyCaseFollowTheFolderAsItChanges) {
+    // Listings are remembered between look-ups; a file added since must still be found, both in a
+    // folder changed long ago and in one changed a moment ago (within the file system's clock tick).
+    const std::string folder = folder_.string();
+    write("Data.TXT", "x");
+    fs::last_write_time(folder_, fs::file_time_type::clock::now() - std::chrono::seconds(30));
+    EXPECT_EQ(fs::path(findFileIgnoringCase(folder, "data.txt")).filename(), "Data.TXT");
+    EXPECT_EQ(fs::path(findFileIgnoringCase(folder, "other.inc")).filename(), "other.inc");  // absent: the plain name
+    write("OTHER.inc", "y");
+    EXPECT_EQ(fs::path(findFileIgnoringCase(folder, "other.inc")).filename(), "OTHER.inc");
+    write("Third.INC", "z");
+    EXPECT_EQ(fs::path(findFileIgnoringCase(folder, "third.inc")).filename(), "Third.INC");
+    fs::remove(folder_ / "OTHER.inc");
+    EXPECT_EQ(fs::path(findFileIgnoringCase(folder, "other.inc")).filename(), "other.inc");
+}
 
 TEST_F(SourceFiles, IncludedFileAppendsOnceAndContributesOnlyItsFunctions) {
     write("lib.qxa", "print 99\r\nfunction twice(x)\r\nendfunction x*2\r\n");

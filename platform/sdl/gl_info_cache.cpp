@@ -134,12 +134,20 @@ std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::strin
     std::string contents;
     if (!readFile(path, contents) || contents.size() > 64 * 1024)
         return std::nullopt;
-    std::istringstream in(contents);
-    std::string line;
-    if (!std::getline(in, line) || line != kHeader)
+    // Split by hand: a string stream would set up the C++ locale, which nothing else at start needs.
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < contents.size();) {
+        size_t end = contents.find('\n', start);
+        if (end == std::string::npos)
+            end = contents.size();
+        lines.push_back(contents.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.empty() || lines.front() != kHeader)
         return std::nullopt;
     std::map<std::string, std::string> fields;
-    while (std::getline(in, line)) {
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const std::string &line = lines[k];
         const size_t space = line.find(' ');
         if (space == std::string::npos)
             fields[line] = "";
