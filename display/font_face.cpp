@@ -30,6 +30,7 @@ extern const FT_Module_Class psnames_module_class;
 #include <tuple>
 #include <vector>
 
+#include "display/font_cache.h"
 #include "display/font_catalog.h"
 #include "display/surface.h"
 
@@ -105,10 +106,7 @@ uint32_t codePoint(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
 }
 
-struct Glyph {
-    int left = 0, top = 0, width = 0, rows = 0, pitch = 0, advance = 0;
-    std::vector<uint8_t> bits; // one bit per pixel, the leftmost in the top bit
-};
+using Glyph = FontGlyph;
 
 std::string lowered(std::string text) {
     for (char& c : text)
@@ -129,6 +127,8 @@ struct Font::Impl {
     // Made as characters are first measured or drawn: a print uses a handful of the 256, and the
     // whole set up front would be 14 KB written when the font is made.
     mutable std::array<std::unique_ptr<Glyph>, 256> glyphs;
+    // A font remembered from an earlier run has every glyph ready and no face.
+    std::unique_ptr<RememberedFont> remembered;
 
     ~Impl() {
         if (face) {
@@ -138,6 +138,8 @@ struct Font::Impl {
     }
 
     const Glyph& glyph(unsigned char byte) const {
+        if (remembered)
+            return remembered->glyphs[byte];
         std::unique_ptr<Glyph>& made = glyphs[byte];
         if (made)
             return *made;
@@ -178,6 +180,15 @@ std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, i
     if (path.empty())
         return nullptr;
     auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    const std::string key = rememberedFontKey(path, index, size, bold, italic, fileIsBold, fileIsItalic);
+    if (auto remembered = recallFont(key)) {
+        impl->family = remembered->family;
+        impl->cell = remembered->cell;
+        impl->ascent = remembered->ascent;
+        impl->remembered = std::move(remembered);
+        return std::shared_ptr<const Font>(new Font(std::move(impl)));
+    }
     {
         std::lock_guard<std::mutex> guard(freetypeLock());
         // Any other format, or a file the TrueType driver refuses, gets every module's chance.
@@ -195,7 +206,6 @@ std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, i
     FT_Face face = impl->face;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0)
         return nullptr;
-    impl->path = path;
     impl->family = face->family_name ? face->family_name : "";
     impl->thicken = bold && !fileIsBold;
     impl->slant = italic && !fileIsItalic;
@@ -230,6 +240,16 @@ std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, i
         const FT_F26Dot6 em = std::max<FT_F26Dot6>(1, FT_F26Dot6(std::lround(emPixels * 64.0)));
         if (FT_Set_Char_Size(face, 0, em, 72, 72) != 0)
             return nullptr;
+    }
+    // Every glyph is drawn once now, so that later runs find the whole font remembered.
+    if (!key.empty() && impl->cell <= kMaxRememberedCell) {
+        RememberedFont font;
+        font.family = impl->family;
+        font.cell = impl->cell;
+        font.ascent = impl->ascent;
+        for (int byte = 0; byte < 256; ++byte)
+            font.glyphs[size_t(byte)] = impl->glyph(static_cast<unsigned char>(byte));
+        rememberFont(key, font);
     }
     return std::shared_ptr<const Font>(new Font(std::move(impl)));
 }

@@ -1,5 +1,7 @@
 #include "host/transcript_console.h"
 
+#include <unistd.h>
+
 namespace host {
 
 TranscriptConsole::~TranscriptConsole() {
@@ -55,6 +57,11 @@ bool TranscriptConsole::finish() {
     bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
     std::string temporary = path_ + ".zvtmp";
+    // The old transcript is removed before the new one takes its name: ext4 writes a file renamed
+    // over another one out to disk at once, which costs a short run more than the run itself. The
+    // transcript is output each run makes afresh, and the new one is complete before the old goes.
+    if (ok)
+        ::unlink(path_.c_str());
     if (!ok || std::rename(temporary.c_str(), path_.c_str()) != 0) {
         std::remove(temporary.c_str());
         return false;

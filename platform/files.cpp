@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +95,25 @@ std::string configFolder() {
         return std::string(xdg) + "/zorvane";
     const char *home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.config/zorvane";
+}
+
+std::string cacheFolder() {
+    const char *xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && *xdg == '/')
+        return std::string(xdg) + "/zorvane";
+    const char *home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.cache/zorvane";
+}
+
+std::string hashName(std::string_view text) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(h));
+    return name;
 }
 
 bool makeFolders(const std::string &path) {

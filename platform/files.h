@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -18,6 +19,13 @@ bool writeFileAtomically(const std::string &path, const std::string &contents, s
 
 // The user's configuration folder: $XDG_CONFIG_HOME/zorvane, default ~/.config/zorvane (not created).
 std::string configFolder();
+
+// The user's cache folder for what the program remembers between runs to start faster:
+// $XDG_CACHE_HOME/zorvane, default ~/.cache/zorvane (not created).
+std::string cacheFolder();
+
+// A short name made of a text: 16 hex digits of its 64-bit FNV-1a hash, for cache file names.
+std::string hashName(std::string_view text);
 
 // The per-user temporary folder: $TMPDIR (default /tmp) + "/zorvane-<uid>", created with mode 0700
 // when missing. Empty when it cannot be created.

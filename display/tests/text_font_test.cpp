@@ -3,8 +3,17 @@
 // opened by exact family; a test skips, saying which package is missing, when they are absent.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "display/font_cache.h"
 #include "display/font_catalog.h"
 #include "display/font_face.h"
 #include "display/surface.h"
@@ -187,6 +196,111 @@ TEST(Font, EveryByteHasAnAdvance) {
     // Bytes of the Western code page: the euro sign (0x80), e acute (0xE9), y diaeresis (0xFF).
     for (unsigned char byte : {0x80, 0xE9, 0xFF, 0x41})
         EXPECT_GT(font->measure(std::string(1, char(byte))).width, 0) << int(byte);
+}
+
+// Draws every byte of the Western code page in four styles, as a picture to compare.
+std::vector<uint32_t> drawAllBytes(const Font& font) {
+    Surface s(16 * 24, 16 * 2 * font.cellHeight(), 16);
+    std::string row;
+    for (int byte = 0; byte < 256; ++byte) {
+        row += char(byte);
+        if (byte % 16 == 15) {
+            font.draw(s, 2, (byte / 16) * 2 * font.cellHeight(), row, 0xFFFF, std::nullopt);
+            row.clear();
+        }
+    }
+    std::vector<uint32_t> picture;
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            picture.push_back(s.pixel(x, y));
+    return picture;
+}
+
+// Points the user cache folder at a fresh folder for the test's length.
+class RememberedFonts : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CACHE_HOME");
+        saved_ = old ? std::optional<std::string>(old) : std::nullopt;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("zv_fonts_" + std::to_string(::getpid()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        ::setenv("XDG_CACHE_HOME", folder_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved_)
+            ::setenv("XDG_CACHE_HOME", saved_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CACHE_HOME");
+        std::filesystem::remove_all(folder_);
+    }
+    std::vector<std::filesystem::path> remembered() const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_))
+            if (entry.path().filename().string().rfind("font-", 0) == 0)
+                files.push_back(entry.path());
+        return files;
+    }
+    std::filesystem::path folder_;
+    std::optional<std::string> saved_;
+};
+
+TEST_F(RememberedFonts, ARememberedFontDrawsExactlyAsTheFontFile) {
+    REQUIRE_FAMILY("DejaVu Sans", "fonts-dejavu-core");
+    for (int style = 0; style < 4; ++style) {
+        const FontFile file = findFamily("DejaVu Sans", style & 2, style & 1);
+        // Bold and italic asked of the upright file too: the thickened and slanted glyphs are kept.
+        for (bool fromPlainFile : {false, true}) {
+            const FontFile used = fromPlainFile ? findFamily("DejaVu Sans", false, false) : file;
+            auto fresh = Font::fromFile(used.path, used.index, 16, style & 2, style & 1, used.bold, used.italic);
+            auto again = Font::fromFile(used.path, used.index, 16, style & 2, style & 1, used.bold, used.italic);
+            ASSERT_TRUE(fresh && again);
+            EXPECT_EQ(again->family(), fresh->family());
+            EXPECT_EQ(again->cellHeight(), fresh->cellHeight());
+            EXPECT_EQ(again->ascent(), fresh->ascent());
+            EXPECT_EQ(drawAllBytes(*again), drawAllBytes(*fresh)) << "style " << style;
+        }
+    }
+    EXPECT_FALSE(remembered().empty());
+}
+
+TEST_F(RememberedFonts, ADamagedOrForeignFileIsNotUsed) {
+    REQUIRE_FAMILY("DejaVu Sans", "fonts-dejavu-core");
+    const FontFile file = findFamily("DejaVu Sans", false, false);
+    auto fresh = Font::fromFile(file.path, file.index, 16, false, false, file.bold, file.italic);
+    ASSERT_TRUE(fresh);
+    const std::vector<uint32_t> expected = drawAllBytes(*fresh);
+    const auto files = remembered();
+    ASSERT_EQ(files.size(), 1u);
+    std::string bytes;
+    {
+        std::ifstream in(files[0], std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::string key = rememberedFontKey(file.path, file.index, 16, false, false, file.bold, file.italic);
+    ASSERT_TRUE(decodeRememberedFont(key, bytes));
+    std::string tooTall = bytes;  // the cell word made huge
+    const size_t cellAt = 15 + 4 + key.size() + 4 + std::string("DejaVu Sans").size();
+    tooTall[cellAt + 3] = char(0x7F);
+    const std::string damaged[] = {
+        bytes.substr(0, bytes.size() / 2),  // cut short
+        bytes + "x",                        // trailing bytes
+        "zorvane font 9\n" + bytes.substr(15),  // another format
+        tooTall,
+        std::string(),
+    };
+    for (const std::string& d : damaged)
+        EXPECT_FALSE(decodeRememberedFont(key, d));
+    EXPECT_FALSE(decodeRememberedFont(key + "x", bytes)) << "a file made for another font";
+    // A damaged file in the cache: the font is drawn from its file again, and correctly.
+    for (const std::string& d : damaged) {
+        std::ofstream(files[0], std::ios::binary | std::ios::trunc) << d;
+        auto font = Font::fromFile(file.path, file.index, 16, false, false, file.bold, file.italic);
+        ASSERT_TRUE(font);
+        EXPECT_EQ(drawAllBytes(*font), expected);
+    }
 }
 
 } // namespace

@@ -55,22 +55,6 @@ bool addPath(std::string &out, const std::string &path) {
     return true;
 }
 
-// FNV-1a, 64 bits: the file keeps the fingerprint's hash, not the variables' values.
-uint64_t hashOf(const std::string &text) {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-std::string hexHash(const std::string &fingerprint) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hashOf(fingerprint)));
-    return text;
-}
-
 // Texts are kept one per line: a line break inside one would start a new field.
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\n', ' ');
@@ -120,15 +104,9 @@ std::string glFingerprint() {
     return out;
 }
 
-std::string glInfoCachePath() {
-    const char *xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && *xdg == '/')
-        return std::string(xdg) + "/zorvane/gl-device";
-    const char *home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.cache/zorvane/gl-device";
-}
+std::string glInfoCachePath() { return cacheFolder() + "/gl-device"; }
 
-std::string glInfoCacheFile(const std::string &fingerprint) { return glInfoCachePath() + "-" + hexHash(fingerprint); }
+std::string glInfoCacheFile(const std::string &fingerprint) { return glInfoCachePath() + "-" + hashName(fingerprint); }
 
 std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::string &fingerprint) {
     std::string contents;
@@ -159,7 +137,7 @@ std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::strin
         return it == fields.end() ? nullptr : &it->second;
     };
     const std::string *stored = field("fingerprint");
-    if (!stored || *stored != hexHash(fingerprint))
+    if (!stored || *stored != hashName(fingerprint))
         return std::nullopt;
     GlDeviceInfo info;
     const std::string *renderer = field("renderer"), *vendor = field("vendor"), *version = field("version");
@@ -183,7 +161,7 @@ std::optional<GlDeviceInfo> readGlInfo(const std::string &path, const std::strin
 bool writeGlInfo(const std::string &path, const std::string &fingerprint, const GlDeviceInfo &info) {
     std::ostringstream out;
     out << kHeader << '\n'
-        << "fingerprint " << hexHash(fingerprint) << '\n'
+        << "fingerprint " << hashName(fingerprint) << '\n'
         << "renderer " << oneLine(info.renderer) << '\n'
         << "vendor " << oneLine(info.vendor) << '\n'
         << "version " << oneLine(info.version) << '\n'

@@ -1,0 +1,141 @@
+#include "display/font_cache.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/files.h"
+
+namespace display {
+namespace {
+
+constexpr char kMagic[] = "zorvane font 1\n";
+constexpr size_t kMagicLength = sizeof kMagic - 1;
+constexpr int kMaxGlyphSide = 4 * kMaxRememberedCell;
+
+void putWord(std::string& out, int32_t value) {
+    const uint32_t v = static_cast<uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8)
+        out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+void putText(std::string& out, const std::string& text) {
+    putWord(out, static_cast<int32_t>(text.size()));
+    out += text;
+}
+
+// Reads the bytes front to back; any read past the end makes the whole file unusable.
+class Reader {
+  public:
+    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    bool word(int32_t& value) {
+        if (bytes_.size() - at_ < 4) return false;
+        uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) v |= uint32_t(uint8_t(bytes_[at_ + size_t(k)])) << (8 * k);
+        at_ += 4;
+        value = static_cast<int32_t>(v);
+        return true;
+    }
+    bool text(std::string& out, size_t limit) {
+        int32_t length = 0;
+        if (!word(length) || length < 0 || size_t(length) > limit || bytes_.size() - at_ < size_t(length)) return false;
+        out.assign(bytes_, at_, size_t(length));
+        at_ += size_t(length);
+        return true;
+    }
+    bool bytes(std::vector<uint8_t>& out, size_t count) {
+        if (bytes_.size() - at_ < count) return false;
+        out.assign(bytes_.begin() + std::ptrdiff_t(at_), bytes_.begin() + std::ptrdiff_t(at_ + count));
+        at_ += count;
+        return true;
+    }
+    bool atEnd() const { return at_ == bytes_.size(); }
+
+  private:
+    const std::string& bytes_;
+    size_t at_ = kMagicLength;
+};
+
+std::string fileFor(const std::string& key) { return platform::cacheFolder() + "/font-" + platform::hashName(key); }
+
+}  // namespace
+
+std::string rememberedFontKey(const std::string& path, int index, int size, bool bold, bool italic,
+                              bool fileIsBold, bool fileIsItalic) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    char text[256];
+    std::snprintf(text, sizeof text, "|%d|%d|%d%d%d%d|%llu,%llu,%lld,%lld.%09ld|freetype %d.%d.%d", index, size,
+                  bold, italic, fileIsBold, fileIsItalic, static_cast<unsigned long long>(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino), static_cast<long long>(info.st_size),
+                  static_cast<long long>(info.st_mtim.tv_sec), static_cast<long>(info.st_mtim.tv_nsec),
+                  FREETYPE_MAJOR, FREETYPE_MINOR, FREETYPE_PATCH);
+    return path + text;
+}
+
+std::string encodeRememberedFont(const std::string& key, const RememberedFont& font) {
+    std::string out(kMagic, kMagicLength);
+    putText(out, key);
+    putText(out, font.family);
+    putWord(out, font.cell);
+    putWord(out, font.ascent);
+    for (const FontGlyph& g : font.glyphs) {
+        for (int value : {g.left, g.top, g.width, g.rows, g.pitch, g.advance})
+            putWord(out, value);
+        out.append(reinterpret_cast<const char*>(g.bits.data()), g.bits.size());
+    }
+    return out;
+}
+
+std::unique_ptr<RememberedFont> decodeRememberedFont(const std::string& key, const std::string& bytes) {
+    if (bytes.size() < kMagicLength || bytes.compare(0, kMagicLength, kMagic) != 0) return nullptr;
+    Reader in(bytes);
+    std::string storedKey;
+    auto font = std::make_unique<RememberedFont>();
+    if (!in.text(storedKey, 4096) || storedKey != key || !in.text(font->family, 4096)) return nullptr;
+    int32_t cell = 0, ascent = 0;
+    if (!in.word(cell) || !in.word(ascent) || cell < 1 || cell > kMaxRememberedCell || ascent < 0 || ascent > cell)
+        return nullptr;
+    font->cell = cell;
+    font->ascent = ascent;
+    for (FontGlyph& g : font->glyphs) {
+        int32_t v[6];
+        for (int32_t& value : v)
+            if (!in.word(value)) return nullptr;
+        g.left = v[0], g.top = v[1], g.width = v[2], g.rows = v[3], g.pitch = v[4], g.advance = v[5];
+        const bool sane = g.width >= 0 && g.width <= kMaxGlyphSide && g.rows >= 0 && g.rows <= kMaxGlyphSide &&
+                          g.pitch == (g.width + 7) / 8 && g.left >= -kMaxGlyphSide && g.left <= kMaxGlyphSide &&
+                          g.top >= -kMaxGlyphSide && g.top <= kMaxGlyphSide && g.advance >= -kMaxGlyphSide &&
+                          g.advance <= kMaxGlyphSide;
+        if (!sane || !in.bytes(g.bits, size_t(g.pitch) * size_t(g.rows))) return nullptr;
+    }
+    return in.atEnd() ? std::move(font) : nullptr;
+}
+
+std::unique_ptr<RememberedFont> recallFont(const std::string& key) {
+    std::string bytes;
+    if (key.empty() || !platform::readFile(fileFor(key), bytes)) return nullptr;
+    return decodeRememberedFont(key, bytes);
+}
+
+void rememberFont(const std::string& key, const RememberedFont& font) {
+    if (key.empty() || font.cell > kMaxRememberedCell) return;
+    const std::string folder = platform::cacheFolder();
+    if (!platform::makeFolders(folder)) return;
+    // A temporary name of this process's own: two runs remembering the same font do not mix bytes.
+    const std::string target = fileFor(key);
+    const std::string temporary = target + ".tmp" + std::to_string(::getpid());
+    const std::string bytes = encodeRememberedFont(key, font);
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), target.c_str()) != 0)
+        std::remove(temporary.c_str());
+}
+
+}  // namespace display
