@@ -50,6 +50,24 @@ void addOnce(std::vector<Cell*>& cells, Cell* c) {
     if (std::find(cells.begin(), cells.end(), c) == cells.end()) cells.push_back(c);
 }
 
+// Orders the number cells by address and groups neighbours into runs: saving and restoring a
+// function's variables then reads them as a row rather than one pointer at a time.
+void settle(SavePlan& plan) {
+    std::sort(plan.numbers.begin(), plan.numbers.end());
+    plan.numberRuns.clear();
+    for (Cell* c : plan.numbers) {
+        if (!plan.numberRuns.empty()) {
+            CellRun& last = plan.numberRuns.back();
+            if (last.first + last.count == c) {
+                ++last.count;
+                continue;
+            }
+        }
+        plan.numberRuns.push_back({c, 1});
+    }
+    plan.ready = true;
+}
+
 // The entry of a function number in a per-function table, made when first asked for: programs use
 // a few of the 1,024 numbers. The tables are deques, so entries never move once sites point at them.
 template <class T>
@@ -85,7 +103,7 @@ const SavePlan& functionPlan(Machine& m, int16_t function, const Op* params, int
             addOnce(kind == 2 ? plan.strings : plan.numbers, &m.cells[kBases[kind] + static_cast<int>(v)]);
         }
     }
-    plan.ready = true;
+    settle(plan);
     return plan;
 }
 
@@ -107,7 +125,7 @@ const SavePlan* livePlan(Machine& m, size_t site, int n) {
         addOnce(cellIndex(m, c) >= kStringTempBase ? plan.strings : plan.numbers, c);
     }
     if (plan.numbers.empty() && plan.strings.empty()) return nullptr;
-    plan.ready = true;
+    settle(plan);
     cs.livePlans.push_back(std::move(plan));
     return &cs.livePlans.back();
 }

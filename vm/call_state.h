@@ -15,9 +15,16 @@ constexpr int kMaxFunctionNumber = 1023;
 struct Cell;
 struct Op;
 
+// Neighbouring cells: a function's variables of one type sit side by side.
+struct CellRun {
+    Cell* first = nullptr;
+    uint32_t count = 0;
+};
+
 // The cells one kind of save covers: number cells keep their word, string cells their text.
 struct SavePlan {
-    std::vector<Cell*> numbers;
+    std::vector<Cell*> numbers;  // in address order once ready
+    std::vector<CellRun> numberRuns;  // the same cells as runs of neighbours, in the same order
     std::vector<Cell*> strings;
     bool ready = false;
 };

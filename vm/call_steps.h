@@ -52,10 +52,11 @@ ZV_CALL_INLINE int32_t* pushWords(CallState& cs, size_t count) {
 
 // Variables keep their strings (the next activation may read them): their texts are copied.
 ZV_CALL_INLINE void saveLocals(CallState& cs, const SavePlan& plan) {
-    Cell* const* cell = plan.numbers.data();
-    const size_t count = plan.numbers.size();
-    int32_t* word = pushWords(cs, count);
-    for (size_t k = 0; k < count; ++k) word[k] = cell[k]->i;
+    int32_t* word = pushWords(cs, plan.numbers.size());
+    for (const CellRun& run : plan.numberRuns) {
+        const Cell* cell = run.first;
+        for (uint32_t k = 0; k < run.count; ++k) *word++ = cell[k].i;
+    }
     if (!plan.strings.empty()) [[unlikely]] saveLocalStrings(cs, plan);
 }
 
@@ -76,10 +77,10 @@ ZV_CALL_INLINE Cell& finishCall(Machine& m, const Frame& f) {
     const int32_t* word = cs.words.data() + f.savedWordsAt;
     char** text = cs.texts.data() + f.savedTextsAt;
     if (const SavePlan* plan = f.savedLocals) {
-        Cell* const* cell = plan->numbers.data();
-        const size_t count = plan->numbers.size();
-        for (size_t k = 0; k < count; ++k) cell[k]->i = word[k];
-        word += count;
+        for (const CellRun& run : plan->numberRuns) {
+            Cell* cell = run.first;
+            for (uint32_t k = 0; k < run.count; ++k) cell[k].i = *word++;
+        }
         if (!plan->strings.empty()) [[unlikely]] text = restoreStrings(*plan, text);
     }
     if (const SavePlan* plan = f.savedLive) [[unlikely]] {
