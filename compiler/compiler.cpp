@@ -1,3 +1,4 @@
+#include "app/zv_phase_tmp.h"
 // The compile driver: prepare the source, declare the functions, compile line by line, check the
 // end, write the image.
 #include "compiler/compiler.h"
@@ -6,6 +7,7 @@
 #include "compiler/image_writer.h"
 #include "compiler/paths.h"
 #include "compiler/source_preparation.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <memory>
@@ -26,9 +28,14 @@ const Environment& environmentFor(const std::string& installFolder) {
     if (!cached || cachedFolder != installFolder) {
         auto environment = std::make_unique<Environment>();
         environment->vocabulary = Vocabulary::load(installFolder);
+        zvPhase("e:vocabulary");
         bool loaded = false;
-        if (!installFolder.empty())
-            loaded = environment->language.loadFile(readLanguageSettings(installFolder).languageFile);
+        if (!installFolder.empty()) {
+            auto settings = readLanguageSettings(installFolder);
+            zvPhase("e:settings");
+            loaded = environment->language.loadFile(settings.languageFile);
+            zvPhase("e:language");
+        }
         if (!loaded) environment->language = LanguageFile::builtIn();
         cached = std::move(environment);
         cachedFolder = installFolder;
@@ -92,7 +99,9 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
                               const LanguageFile& language, const std::function<void(int)>& progress,
                               std::unique_ptr<Compiler>* keep, ImageOutput output) {
     Compiler compiler(vocabulary, language);
+    zvPhase("c:compiler made");
     compiler.reserveFor(source.text.size());
+    zvPhase("c:reserved");
     if (source.errorKey) {
         int line = source.attributedLine(source.errorLine);
         return failure(sourcePath, line, compiler.message(source.errorKey));
@@ -164,6 +173,7 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
         return failure(sourcePath, attributed, message);
     }
 
+    zvPhase("c:compiled");
     CompileResult result;
     result.ok = true;
     result.file = sourcePath;
@@ -185,15 +195,19 @@ namespace {
 CompileResult compileFileInto(const std::string& sourcePath, const CompileOptions& options, ImageOutput output) {
     std::string text;
     if (!sourcePath.empty()) {
-        if (!readWholeFile(findFileIgnoringCase("", sourcePath), text, kPreparationRoom)) {
+        if (!platform::readFile(findFileIgnoringCase("", sourcePath), text, kPreparationRoom)) {
             const Environment& environment = environmentFor(options.installFolder);
             Compiler messages(environment.vocabulary, environment.language);
             return failure(sourcePath, 0, messages.message(kMsgCannotReadSource) + " " + sourcePath);
         }
     }
     // The text read is prepared in place rather than copied.
+    zvPhase("c:read");
     const Environment& environment = environmentFor(options.installFolder);
-    return compilePrepared(prepareSource(std::move(text), folderOf(sourcePath)), sourcePath, environment.vocabulary,
+    zvPhase("c:environment");
+    auto prepared = prepareSource(std::move(text), folderOf(sourcePath));
+    zvPhase("c:prepared");
+    return compilePrepared(std::move(prepared), sourcePath, environment.vocabulary,
                            environment.language, options.progress, nullptr, output);
 }
 

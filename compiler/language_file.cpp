@@ -1,6 +1,7 @@
 #include "compiler/language_file.h"
 
 #include "compiler/paths.h"
+#include "platform/files.h"
 
 #include <cstdlib>
 
@@ -50,7 +51,7 @@ void forEachProfileLine(std::string_view text, Visit visit) {
 
 std::string readWhole(const std::string& path, bool& ok) {
     std::string text;
-    ok = readWholeFile(path, text);
+    ok = platform::readFile(path, text);
     return text;
 }
 

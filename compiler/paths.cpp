@@ -1,12 +1,10 @@
 #include "compiler/paths.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -80,35 +78,6 @@ bool findInFolderIgnoringCase(const std::string& folder, const std::string& comp
 }
 
 }  // namespace
-
-bool readWholeFile(const std::string& path, std::string& text, size_t extraRoom) {
-    text.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool known = ::fstat(fd, &info) == 0;
-    if (known && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    // A regular file is read in one call into a text of its size; a pipe in pieces until its end.
-    const size_t expected = known && S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-    text.reserve(expected + extraRoom);
-    bool ok = true;
-    size_t used = 0;
-    for (;;) {
-        // One byte past a regular file's size shows its end; a pipe's text grows as it comes.
-        if (used == text.size()) text.resize(used == 0 ? (expected > 0 ? expected + 1 : 4096) : used * 2);
-        const ssize_t got = ::read(fd, text.data() + used, text.size() - used);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
-        if (got <= 0) break;
-        used += static_cast<size_t>(got);
-    }
-    ::close(fd);
-    text.resize(used);
-    return ok;
-}
 
 std::string findFileIgnoringCase(const std::string& folder, const std::string& name) {
     std::string path = name;

@@ -2,7 +2,6 @@
 // case. These helpers find the file the name means on a case-sensitive file system.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 namespace compiler {
@@ -11,10 +10,6 @@ namespace compiler {
 // component without regard to letter case. Returns the existing path, or the plain joined path when
 // nothing matches.
 std::string findFileIgnoringCase(const std::string& folder, const std::string& name);
-
-// Reads the whole file into `text`, with room reserved for `extraRoom` more bytes; false when it
-// cannot be opened or read. Plain system calls: no stream (and no locale) is set up for it.
-bool readWholeFile(const std::string& path, std::string& text, size_t extraRoom = 0);
 
 // Folder part of a path ("" for a bare file name).
 std::string folderOf(const std::string& path);

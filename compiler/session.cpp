@@ -5,6 +5,7 @@
 #include "compiler/image_writer.h"
 #include "compiler/paths.h"
 #include "compiler/source_preparation.h"
+#include "platform/files.h"
 
 namespace compiler {
 
@@ -66,7 +67,8 @@ CompileResult Session::compileSource(std::string_view text, const std::string& s
 
 CompileResult Session::compileFile(const std::string& sourcePath) {
     std::string text;
-    if (!readWholeFile(sourcePath, text)) return compiler::compileFile(sourcePath, state_->options);  // its message for a missing file
+    // A missing file: the file compile gives its message.
+    if (!platform::readFile(sourcePath, text)) return compiler::compileFile(sourcePath, state_->options);
     return compileSource(text, sourcePath);
 }
 

@@ -1,6 +1,7 @@
 #include "compiler/source_preparation.h"
 
 #include "compiler/paths.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -181,7 +182,7 @@ PreparedSource prepareText(std::string text, const std::string& folder) {
                 names.insert(key);
                 appended = true;
                 std::string bytes;
-                if (readWholeFile(resolved, bytes)) source.text.append(withoutByteOrderMark(bytes));
+                if (platform::readFile(resolved, bytes)) source.text.append(withoutByteOrderMark(bytes));
                 // A file whose last line has no line break still ends there, instead of running into
                 // the first line of the next included file.
                 if (source.text.size() > start && source.text.back() != '\n') source.text += "\r\n";

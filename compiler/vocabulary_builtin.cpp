@@ -1,7 +1,7 @@
 // The vocabulary the program was built with, and the choice between it and an installed file.
 #include "compiler/paths.h"
 #include "compiler/vocabulary.h"
-
+#include "platform/files.h"
 
 extern const char zv_vocabulary_text[];
 extern const unsigned long zv_vocabulary_text_size;
@@ -19,7 +19,7 @@ Vocabulary Vocabulary::builtIn() {
 Vocabulary Vocabulary::load(const std::string& folder) {
     if (!folder.empty()) {
         std::string text;
-        if (readWholeFile(findFileIgnoringCase(folder, "vocabulary.txt"), text)) {
+        if (platform::readFile(findFileIgnoringCase(folder, "vocabulary.txt"), text)) {
             Vocabulary vocabulary;
             vocabulary.parse(text);
             return vocabulary;

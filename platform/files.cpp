@@ -13,17 +13,34 @@
 
 namespace platform {
 
-bool readFile(const std::string &path, std::string &contents) {
+bool readFile(const std::string &path, std::string &contents, size_t extraRoom) {
     contents.clear();
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        contents.append(buffer, got);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
+    // Read straight into the text: a regular file in one call at its size, anything else (a pipe,
+    // a device) in growing pieces. No stream buffer and no buffer on the stack are touched.
+    struct stat st {};
+    const size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? size_t(st.st_size) : 0;
+    size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == contents.size()) {
+            if (used == 0)
+                contents.reserve(expected + 1 + extraRoom);
+            contents.resize(used == 0 ? (expected > 0 ? expected + 1 : 4096) : used * 2);
+        }
+        const ssize_t got = ::read(fd, contents.data() + used, contents.size() - used);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ok = false;
+        if (got <= 0)
+            break;
+        used += size_t(got);
+    }
+    ::close(fd);
+    contents.resize(ok ? used : 0);
     return ok;
 }
 

@@ -7,8 +7,9 @@
 
 namespace platform {
 
-// Reads a whole file. False when it cannot be opened or read.
-bool readFile(const std::string &path, std::string &contents);
+// Reads a whole file, with room reserved for `extraRoom` more bytes. False when it cannot be
+// opened or read (a folder cannot be read).
+bool readFile(const std::string &path, std::string &contents, size_t extraRoom = 0);
 // Reads a whole regular file; a folder, a device or an unreadable file gives false and no bytes.
 bool readRegularFile(const std::string &path, std::vector<uint8_t> &bytes);
 
