@@ -1,4 +1,3 @@
-#include "app/zv_phase_tmp.h"
 // The compile driver: prepare the source, declare the functions, compile line by line, check the
 // end, write the image.
 #include "compiler/compiler.h"
@@ -28,15 +27,8 @@ const Environment& environmentFor(const std::string& installFolder) {
     if (!cached || cachedFolder != installFolder) {
         auto environment = std::make_unique<Environment>();
         environment->vocabulary = Vocabulary::load(installFolder);
-        zvPhase("e:vocabulary");
-        bool loaded = false;
-        if (!installFolder.empty()) {
-            auto settings = readLanguageSettings(installFolder);
-            zvPhase("e:settings");
-            loaded = environment->language.loadFile(settings.languageFile);
-            zvPhase("e:language");
-        }
-        if (!loaded) environment->language = LanguageFile::builtIn();
+        environment->language =
+            installFolder.empty() ? LanguageFile::builtIn() : LanguageFile::chosenIn(installFolder);
         cached = std::move(environment);
         cachedFolder = installFolder;
     }
@@ -99,9 +91,7 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
                               const LanguageFile& language, const std::function<void(int)>& progress,
                               std::unique_ptr<Compiler>* keep, ImageOutput output) {
     Compiler compiler(vocabulary, language);
-    zvPhase("c:compiler made");
     compiler.reserveFor(source.text.size());
-    zvPhase("c:reserved");
     if (source.errorKey) {
         int line = source.attributedLine(source.errorLine);
         return failure(sourcePath, line, compiler.message(source.errorKey));
@@ -173,7 +163,6 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
         return failure(sourcePath, attributed, message);
     }
 
-    zvPhase("c:compiled");
     CompileResult result;
     result.ok = true;
     result.file = sourcePath;
@@ -202,12 +191,8 @@ CompileResult compileFileInto(const std::string& sourcePath, const CompileOption
         }
     }
     // The text read is prepared in place rather than copied.
-    zvPhase("c:read");
     const Environment& environment = environmentFor(options.installFolder);
-    zvPhase("c:environment");
-    auto prepared = prepareSource(std::move(text), folderOf(sourcePath));
-    zvPhase("c:prepared");
-    return compilePrepared(std::move(prepared), sourcePath, environment.vocabulary,
+    return compilePrepared(prepareSource(std::move(text), folderOf(sourcePath)), sourcePath, environment.vocabulary,
                            environment.language, options.progress, nullptr, output);
 }
 

@@ -84,8 +84,24 @@ bool LanguageFile::loadFile(const std::string& path) {
     return ok;
 }
 
+LanguageFile LanguageFile::chosenIn(const std::string& installFolder) {
+    LanguageFile file;
+    file.pendingFolder_ = installFolder;
+    file.pending_ = true;
+    return file;
+}
+
+void LanguageFile::readChosenFile() const {
+    pending_ = false;
+    LanguageFile chosen;
+    if (!chosen.loadFile(readLanguageSettings(pendingFolder_).languageFile)) chosen = builtIn();
+    slots_ = std::move(chosen.slots_);
+    pendingFolder_.clear();
+}
+
 const std::string& LanguageFile::text(Section section, int key) const {
     static const std::string empty;
+    if (pending_) readChosenFile();
     if (section < 0 || section >= SectionCount || key < 0 || key >= kSectionSizes[section]) return empty;
     return slots_[section][key];
 }

@@ -32,8 +32,16 @@ public:
     static const LanguageFile& builtIn();
     static std::string_view builtInText();
 
+    // The language file SETUP.INI in `installFolder` chooses (our English texts when it cannot be
+    // read), read when a text is first asked for: most compiles never show a message.
+    static LanguageFile chosenIn(const std::string& installFolder);
+
 private:
-    std::array<std::vector<std::string>, SectionCount> slots_;
+    void readChosenFile() const;
+
+    mutable std::array<std::vector<std::string>, SectionCount> slots_;
+    mutable std::string pendingFolder_;  // the install folder whose file is still to be read
+    mutable bool pending_ = false;
 };
 
 // The interface language chosen by SETUP.INI's [SETTINGS] section in the installation folder.

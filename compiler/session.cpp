@@ -49,10 +49,8 @@ struct Session::State {
 Session::Session(CompileOptions options) : state_(std::make_unique<State>()) {
     state_->options = std::move(options);
     state_->vocabulary = Vocabulary::load(state_->options.installFolder);
-    bool loaded = false;
-    if (!state_->options.installFolder.empty())
-        loaded = state_->language.loadFile(readLanguageSettings(state_->options.installFolder).languageFile);
-    if (!loaded) state_->language = LanguageFile::builtIn();
+    const std::string& folder = state_->options.installFolder;
+    state_->language = folder.empty() ? LanguageFile::builtIn() : LanguageFile::chosenIn(folder);
 }
 
 Session::~Session() = default;

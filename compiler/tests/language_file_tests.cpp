@@ -53,5 +53,25 @@ TEST(LanguageFile, SettingsChooseTheLanguageAndHelpFolders) {
     fs::remove_all(root);
 }
 
+TEST(LanguageFile, TheChosenFileIsReadWhenATextIsFirstAskedFor) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / "zv_language_chosen";
+    fs::remove_all(root);
+    fs::create_directories(root / "LANG" / "GERMAN");
+    std::ofstream(root / "SETUP.INI") << "[Settings]\r\nTextLanguage=German\r\n";
+    // Chosen before the file is there: nothing is read until a text is wanted.
+    LanguageFile chosen = LanguageFile::chosenIn(root.string());
+    const LanguageFile copy = chosen;
+    std::ofstream(root / "LANG" / "GERMAN" / "WORDS.TXT") << "[COMPILER]\r\n29=Unbekannt\r\n";
+    EXPECT_EQ(chosen.text(LanguageFile::Compiler, 29), "Unbekannt");
+    EXPECT_EQ(copy.text(LanguageFile::Compiler, 29), "Unbekannt");
+    EXPECT_EQ(chosen.text(LanguageFile::Compiler, 30), "");  // a key the file lacks
+    // A folder whose choice cannot be read gives our English texts.
+    fs::remove_all(root / "LANG");
+    EXPECT_EQ(LanguageFile::chosenIn(root.string()).text(LanguageFile::Compiler, 29),
+              LanguageFile::builtIn().text(LanguageFile::Compiler, 29));
+    fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace compiler
