@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -69,13 +70,20 @@ std::string rememberedFontKey(const std::string& path, int index, int size, bool
                               bool fileIsBold, bool fileIsItalic) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-    char text[256];
-    std::snprintf(text, sizeof text, "|%d|%d|%d%d%d%d|%llu,%llu,%lld,%lld.%09ld|freetype %d.%d.%d", index, size,
-                  bold, italic, fileIsBold, fileIsItalic, static_cast<unsigned long long>(info.st_dev),
-                  static_cast<unsigned long long>(info.st_ino), static_cast<long long>(info.st_size),
-                  static_cast<long long>(info.st_mtim.tv_sec), static_cast<long>(info.st_mtim.tv_nsec),
-                  FREETYPE_MAJOR, FREETYPE_MINOR, FREETYPE_PATCH);
-    return path + text;
+    // Plain number conversion: this runs at every start, and formatted printing costs a first use.
+    std::string key = path;
+    for (long long value : {static_cast<long long>(index), static_cast<long long>(size),
+                            static_cast<long long>(bold), static_cast<long long>(italic),
+                            static_cast<long long>(fileIsBold), static_cast<long long>(fileIsItalic),
+                            static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+                            static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+                            static_cast<long long>(info.st_mtim.tv_nsec), static_cast<long long>(FREETYPE_MAJOR),
+                            static_cast<long long>(FREETYPE_MINOR), static_cast<long long>(FREETYPE_PATCH)}) {
+        char digits[24];
+        key += '|';
+        key.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    return key;
 }
 
 std::string encodeRememberedFont(const std::string& key, const RememberedFont& font) {

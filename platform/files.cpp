@@ -128,8 +128,9 @@ std::string hashName(std::string_view text) {
         h ^= c;
         h *= 1099511628211ull;
     }
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(h));
+    std::string name(16, '0');
+    for (int k = 15; k >= 0; --k, h >>= 4)
+        name[size_t(k)] = "0123456789abcdef"[h & 15];
     return name;
 }
 

@@ -3,6 +3,7 @@
 // Input never blocks: each execution takes the last key typed, edits the entry, ends the slice and,
 // until Enter arrives, moves the program counter back onto its own command word so that it runs
 // again in the next slice.
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -24,8 +25,8 @@ void printText(Machine& m, const char* text, size_t length, bool stayOnLine) {
 template <bool StayOnLine>
 void printInt(Machine& m) {
     char out[16];
-    const int n = std::snprintf(out, sizeof out, "%d", static_cast<int>(m.pc[0].cell->i));
-    printText(m, out, static_cast<size_t>(n), StayOnLine);
+    const char* end = std::to_chars(out, out + sizeof out, static_cast<int>(m.pc[0].cell->i)).ptr;
+    printText(m, out, static_cast<size_t>(end - out), StayOnLine);
     m.pc += 1;
 }
 

@@ -1,5 +1,6 @@
 // String functions and number-to-text conversions. Results are written as new heap strings into
 // the destination; working texts are at most 255 characters.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -112,8 +113,8 @@ void realText(Machine& m) {
 void intText(Machine& m) {
     const Op* p = m.pc;
     char out[16];
-    const int n = std::snprintf(out, sizeof out, "%d", static_cast<int>(p[1].cell->i));
-    setResult(*p[0].cell, out, static_cast<size_t>(n));
+    const char* end = std::to_chars(out, out + sizeof out, static_cast<int>(p[1].cell->i)).ptr;
+    setResult(*p[0].cell, out, static_cast<size_t>(end - out));
     m.pc = p + 2;
 }
 

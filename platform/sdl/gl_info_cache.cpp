@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,32 +28,48 @@ constexpr const char *kVariablePrefixes[] = {"LIBGL_", "MESA_", "GALLIUM_", "__G
                                              "LP_",    "GBM_",  "DRI_",     "NV_",  "LD_",   "DRIRC"};
 constexpr const char *kVariables[] = {"DISPLAY", "WAYLAND_DISPLAY"};
 
-// Library folders that may hold the GL stack. A package update replaces its files by renaming new
-// ones over them, which changes the folder's own time, and runs ldconfig (a new /etc/ld.so.cache):
-// the folders' stats catch it without a look at every file, most of which are absent on any one
-// machine. Their `dri` and `gbm` subfolders hold the drivers themselves.
-constexpr const char *kLibraryFolders[] = {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib64",
-                                           "/usr/lib", "/usr/local/lib"};
-constexpr const char *kDriverFolders[] = {"dri", "gbm"};
-constexpr const char *kOtherPaths[] = {"/etc/ld.so.cache",           "/usr/share/glvnd/egl_vendor.d",
-                                       "/etc/glvnd/egl_vendor.d",    "/usr/share/drirc.d",
-                                       "/etc/drirc",                 "/dev/dri",
-                                       "/proc/driver/nvidia/version", "/sys/class/drm"};
+// What a new renderer would change. Library upgrades run ldconfig, which writes a new
+// /etc/ld.so.cache; the drivers' folders (a driver renamed into place changes its folder's time),
+// the vendor and driver configuration and the devices cover the rest. Most are absent on any one
+// machine, and each costs one stat.
+constexpr const char *kPaths[] = {"/etc/ld.so.cache",
+                                  "/usr/lib/x86_64-linux-gnu/dri",
+                                  "/usr/lib/aarch64-linux-gnu/dri",
+                                  "/usr/lib64/dri",
+                                  "/usr/lib/dri",
+                                  "/usr/lib/x86_64-linux-gnu/gbm",
+                                  "/usr/share/glvnd/egl_vendor.d",
+                                  "/etc/glvnd/egl_vendor.d",
+                                  "/usr/share/drirc.d",
+                                  "/etc/drirc",
+                                  "/dev/dri",
+                                  "/proc/driver/nvidia/version",
+                                  "/sys/class/drm"};
 
-// Adds the path and what stat says of it; false when it is absent.
-bool addPath(std::string &out, const std::string &path) {
+void addNumber(std::string &out, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+// Adds the path and what stat says of it (with plain number conversion: this runs at every start,
+// and the formatted printing functions cost a first use of their own).
+void addPath(std::string &out, const std::string &path) {
     struct stat st {};
     out += path;
     if (::stat(path.c_str(), &st) != 0) {
         out += "=absent;";
-        return false;
+        return;
     }
-    char text[160];
-    std::snprintf(text, sizeof text, "=%llu,%llu,%lld,%lld.%09ld;", static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size),
-                  static_cast<long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec));
-    out += text;
-    return true;
+    char separator = '=';
+    for (long long value : {static_cast<long long>(st.st_dev), static_cast<long long>(st.st_ino),
+                            static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+                            static_cast<long long>(st.st_mtim.tv_nsec)}) {
+        out += separator;
+        addNumber(out, value);
+        separator = ',';
+    }
+    out += ';';
 }
 
 // Texts are kept one per line: a line break inside one would start a new field.
@@ -93,11 +110,7 @@ std::string glFingerprint() {
     std::string out;
     for (const auto &v : variables)
         out += v + '\0';
-    for (const char *folder : kLibraryFolders)
-        if (addPath(out, folder))
-            for (const char *drivers : kDriverFolders)
-                addPath(out, std::string(folder) + "/" + drivers);
-    for (const char *path : kOtherPaths)
+    for (const char *path : kPaths)
         addPath(out, path);
     if (const char *home = std::getenv("HOME"))
         addPath(out, std::string(home) + "/.drirc");
