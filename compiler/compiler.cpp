@@ -91,7 +91,7 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
                               const LanguageFile& language, const std::function<void(int)>& progress,
                               std::unique_ptr<Compiler>* keep, ImageOutput output) {
     Compiler compiler(vocabulary, language);
-    compiler.reserveFor(source.text.size());
+    compiler.reserveFor(source.text.size(), source.lines.size());
     if (source.errorKey) {
         int line = source.attributedLine(source.errorLine);
         return failure(sourcePath, line, compiler.message(source.errorKey));

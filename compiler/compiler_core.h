@@ -13,6 +13,7 @@
 #include "compiler/text_hash.h"
 #include "compiler/variable_table.h"
 #include "compiler/vocabulary.h"
+#include "platform/memory_tuning.h"
 
 #include <cstdint>
 #include <functional>
@@ -119,9 +120,12 @@ struct LineRun {
     int32_t words;
 };
 
+// The code words of a compile: a large program's are filled into huge pages (platform/memory_tuning.h).
+using CodeWords = std::vector<int32_t, platform::FilledBlockAllocator<int32_t>>;
+
 // Everything a compile produces.
 struct CompiledProgram {
-    std::vector<int32_t> code;
+    CodeWords code;
     std::vector<LineRun> lines;  // one line per code word, as runs
     std::vector<int32_t> intConstants;
     std::vector<uint32_t> realConstants;
@@ -142,8 +146,9 @@ public:
     bool finish(int lastLine, bool fileCompile);
 
     void setLine(int line) { line_ = line; }
-    // Makes room for the code of a source of that many bytes, so the streams do not grow by copying.
-    void reserveFor(size_t sourceBytes);
+    // Makes room for the code of a source of that many bytes and lines, so the streams do not grow
+    // by copying.
+    void reserveFor(size_t sourceBytes, size_t lineCount = 0);
     int line() const { return line_; }
     const std::string& error() const { return error_; }
     int errorLine() const { return errorLine_; }
@@ -161,7 +166,7 @@ public:
     bool compileSnippet(std::string_view text, int function);
     int32_t codeSize() const { return static_cast<int32_t>(code_.size()); }
     int functionCount() const { return static_cast<int>(functions_.size()); }
-    const std::vector<int32_t>& code() const { return code_; }
+    const CodeWords& code() const { return code_; }
 
     // For tests and tools: the compile state after a compile.
     int variableCount(int type) const { return static_cast<int>(variables_[type].size()); }
@@ -266,7 +271,7 @@ private:
     // For each operator level and operand types (l, f, s each), the chosen entry or -1.
     int operatorEntries_[13][3][3];
 
-    std::vector<int32_t> code_;
+    CodeWords code_;
     std::vector<LineRun> lines_;  // the line of each word of code_, as runs
     int line_ = 1;
     std::string error_;

@@ -57,9 +57,9 @@ std::string readWhole(const std::string& path, bool& ok) {
 
 }  // namespace
 
-LanguageFile::LanguageFile() {
-    for (int s = 0; s < SectionCount; ++s) slots_[s].resize(kSectionSizes[s]);
-}
+// The slots are made by the first text read into a section: a file chosen for later, or one that
+// never shows a message, costs nothing.
+LanguageFile::LanguageFile() = default;
 
 void LanguageFile::parse(std::string_view text) {
     std::array<std::vector<bool>, SectionCount> seen;
@@ -73,6 +73,7 @@ void LanguageFile::parse(std::string_view text) {
         int k = std::atoi(key.c_str());
         if (k >= kSectionSizes[s] || seen[s][k]) return;
         seen[s][k] = true;
+        if (slots_[s].empty()) slots_[s].resize(kSectionSizes[s]);
         slots_[s][k] = std::string(value.substr(0, 255));
     });
 }
@@ -103,7 +104,8 @@ const std::string& LanguageFile::text(Section section, int key) const {
     static const std::string empty;
     if (pending_) readChosenFile();
     if (section < 0 || section >= SectionCount || key < 0 || key >= kSectionSizes[section]) return empty;
-    return slots_[section][key];
+    const std::vector<std::string>& slots = slots_[section];
+    return static_cast<size_t>(key) < slots.size() ? slots[key] : empty;
 }
 
 std::string_view LanguageFile::builtInText() { return {zv_words_text, zv_words_text_size}; }

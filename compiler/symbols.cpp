@@ -57,9 +57,11 @@ bool Compiler::failText(const std::string& text) {
     return false;
 }
 
-void Compiler::reserveFor(size_t sourceBytes) {
+void Compiler::reserveFor(size_t sourceBytes, size_t lineCount) {
     size_t words = std::min<size_t>(std::max<size_t>(65536, sourceBytes), size_t(1) << 24);
     code_.reserve(words);
+    // A run of words per line at most: the line table is made once at its size, not grown by copying.
+    lines_.reserve(std::min<size_t>(lineCount + 1, size_t(1) << 24));
 }
 
 void Compiler::emitInstruction(int32_t code, const Operand* operands, size_t count) {
