@@ -21,11 +21,12 @@ namespace vm::core {
     if (m.frames.capacity() < static_cast<size_t>(kCallStackSize)) m.frames.reserve(kCallStackSize);
     const size_t wanted = std::max<size_t>({static_cast<size_t>(depth) + 1, m.frames.size() * 2, 256});
     m.frames.resize(std::min<size_t>(wanted, kCallStackSize));
+    m.framesMade = static_cast<int32_t>(m.frames.size());
 }
 
 // The frame at `depth` (below kCallStackSize), made when first reached.
 inline Frame& frameAt(Machine& m, int depth) {
-    if (static_cast<size_t>(depth) >= m.frames.size()) [[unlikely]] growFrames(m, depth);
+    if (depth >= m.framesMade) [[unlikely]] growFrames(m, depth);
     return m.frames[static_cast<size_t>(depth)];
 }
 
@@ -96,15 +97,23 @@ inline const Op* afterCall(const Frame& f) { return f.returnTo + 3 + f.argumentC
 }  // namespace calls
 
 // 21: entry, d, n, a1 ... an
+// Only the rare paths raise; they continue through Machine::haltWord, so the step needs no test of
+// the end-slice flag after it.
 ZV_CALL_INLINE const Op* callStep(Machine& m, const Op* p) {
     CallState& cs = m.calls;
     const CallSite* site = static_cast<const CallSite*>(p[-1].aux);
     if (site == nullptr || site->count != p[2].cell->i) [[unlikely]] {
         site = calls::prepareCall(m, p);
-        if (site == nullptr) return p;
+        if (site == nullptr) {
+            m.pc = p;
+            return &m.haltWord;
+        }
     }
     const int32_t n = site->count;
-    if (m.depth + 1 >= kCallStackSize) [[unlikely]] return calls::stackFull(m, p, n);
+    if (m.depth + 1 >= kCallStackSize) [[unlikely]] {
+        m.pc = calls::stackFull(m, p, n);
+        return &m.haltWord;
+    }
     const Op* params = site->params;
     Frame& f = frameAt(m, m.depth);
     f.returnTo = p;

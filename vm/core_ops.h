@@ -22,7 +22,8 @@ using Step = const Op* (*)(Machine&, const Op*);
 // A handler made of a step.
 template <Step S>
 void stepHandler(Machine& m) {
-    m.pc = S(m, m.pc);
+    const Op* next = S(m, m.pc);
+    if (next != &m.haltWord) m.pc = next;  // the halt word: the step stored where it continues
 }
 
 // --- flow ---
@@ -345,7 +346,6 @@ enum class FastStep : uint8_t {
 // flag; the others cannot end a slice, so the interpreter goes straight on after them.
 constexpr bool mayEndSlice(FastStep step) {
     switch (step) {
-        case FastStep::Call:
         case FastStep::IntDivide:
         case FastStep::IntRealDivide:
         case FastStep::RealIntDivide:

@@ -169,6 +169,7 @@ void execute(Machine& m) {
         }
         m.program.threaded = true;
     }
+    m.haltWord.step = &&haltStep;
     int chunk = chunkLength(m);
     int countdown = chunk;
     const Op* pc = m.pc;
@@ -213,7 +214,7 @@ void execute(Machine& m) {
         if constexpr (Partner::partner == Partner::Copy) {             \
             const Op* const p = pc + 1;                                \
             pc = callStep(m, (expression) + 1);                        \
-            ZV_NEXT_CHECKED();                                         \
+            ZV_NEXT();                                                 \
         } else {                                                       \
             goto handlerStep;                                          \
         }                                                              \
@@ -231,6 +232,10 @@ void execute(Machine& m) {
     }
         ZV_CORE_FAST_STEPS(ZV_STEP_BODY)
 #undef ZV_STEP_BODY
+
+    haltStep:
+        pc = m.pc;  // where the step that handed back the halt word continues
+        goto bookkeeping;
 
     bookkeeping:
         m.pc = pc;

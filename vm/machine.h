@@ -223,7 +223,12 @@ struct Machine {
 
     // calls
     std::vector<Frame> frames;  // up to kCallStackSize entries, made as calls reach them (core::frameAt)
+    int32_t framesMade = 0;     // frames.size(), kept as a count: a call's check then needs no division
     int depth = 0;
+    // What an inline step's rare path hands back after raising an error, with the position where
+    // execution continues stored in pc: its step leads the interpreter to test the end-slice flag,
+    // so the common path of such a step never tests it (set by the interpreter).
+    Op haltWord;
     CallState calls;  // values saved by active user-function calls, per-function tables (vm/call_commands.cpp)
 
     // DATA
