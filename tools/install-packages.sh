@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ ccache pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  cmake ninja-build g++ ccache pkg-config lld libgtest-dev libgmock-dev libbenchmark-dev
   # window, input, clipboard, 3D device (SDL's headers; the library is opened when a window is)
   libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri
   # sound and music
