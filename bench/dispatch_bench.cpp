@@ -40,7 +40,7 @@ std::unique_ptr<Machine> machineFor(const Assembler& a) {
     auto m = createMachine();
     const std::pair<int, Handler> standIns[] = {{6, &loopJump}, {81, &addInt}, {115, &lessInt}, {1, &ifJump}};
     for (auto [code, handler] : standIns)
-        if (!hasHandler(*m, code)) m->handlers[code] = handler;
+        if (!hasHandler(*m, code)) setHandler(*m, code, handler);
     std::vector<uint8_t> image = a.build();
     if (!loadImage(*m, image.data(), image.size())) return nullptr;
     resetForRun(*m);

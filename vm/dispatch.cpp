@@ -15,18 +15,38 @@ void unknownCommand(Machine& m) {
 bool registerCommands(Machine& m, const CommandEntry* entries, size_t count) {
     for (size_t k = 0; k < count; ++k)
         if (entries[k].code < 1 || entries[k].code > kMaxCommandCode || entries[k].handler == nullptr) return false;
+    if (m.handlerCount + count > static_cast<size_t>(kMaxHandlers)) return false;
     // Install in order; a code already taken, by another family or earlier in this table, takes
     // back what this call installed, so a bad table changes nothing. The table itself finds the
     // duplicates: no entry is compared with every other one at every start.
+    const uint16_t firstSlot = m.handlerCount;
     for (size_t k = 0; k < count; ++k) {
-        Handler& slot = m.handlers[entries[k].code];
-        if (slot != nullptr) {
-            for (size_t j = 0; j < k; ++j) m.handlers[entries[j].code] = nullptr;
+        uint16_t& index = m.handlerIndex[entries[k].code];
+        if (index != 0) {
+            for (size_t j = 0; j < k; ++j) m.handlerIndex[entries[j].code] = 0;
+            for (uint16_t slot = firstSlot + 1; slot <= m.handlerCount; ++slot) m.handlerList[slot] = nullptr;
+            m.handlerCount = firstSlot;
             return false;
         }
-        slot = entries[k].handler;
+        m.handlerList[++m.handlerCount] = entries[k].handler;
+        index = m.handlerCount;
     }
     for (size_t k = 0; k < count; ++k) m.meanings.add(entries[k].code, entries[k].meaning);
+    return true;
+}
+
+bool setHandler(Machine& m, int code, Handler handler) {
+    if (code < 1 || code > kMaxCommandCode) return false;
+    uint16_t& index = m.handlerIndex[code];
+    if (handler == nullptr) {
+        index = 0;
+        return true;
+    }
+    if (index == 0) {
+        if (m.handlerCount >= kMaxHandlers) return false;
+        index = ++m.handlerCount;
+    }
+    m.handlerList[index] = handler;
     return true;
 }
 

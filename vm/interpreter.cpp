@@ -72,24 +72,22 @@ void finishSlice(Machine& m, int chunk, int countdown) {
 }
 
 // Runs one instruction through the handler table (the command word is `pc`).
-inline void runHandler(Machine& m, Handler* handlers, const Op* pc) {
-    const int32_t code = pc->n;
+inline void runHandler(Machine& m, const Op* pc) {
     m.pc = pc + 1;
-    Handler handler = static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode) ? handlers[code] : nullptr;
+    Handler handler = handlerOf(m, pc->n);
     (handler ? handler : &unknownCommand)(m);
 }
 
 // Debug mode: every instruction goes through the handler table and is traced first.
 void executeTraced(Machine& m) {
     const Op* const codeStart = m.program.code.data();
-    Handler* const handlers = m.handlers;
     int chunk = chunkLength(m);
     int countdown = chunk;
     try {
         for (;;) {
             const Op* pc = m.pc;
             if (m.traceInstruction) m.traceInstruction(static_cast<int>(pc - codeStart), pc->n);
-            runHandler(m, handlers, pc);
+            runHandler(m, pc);
             if (--countdown == 0) {
                 checkpoint(m, chunk);
                 chunk = countdown = chunkLength(m);
@@ -111,7 +109,6 @@ void executeTraced(Machine& m) {
 // m.pc is written only where something may look at it: handlers get it from runHandler, a step
 // that raises stores its own, and the slice's end stores where execution stopped.
 void execute(Machine& m) {
-    Handler* const handlers = m.handlers;
     static void* const kStepLabels[] = {
         &&handlerStep,
 #define ZV_STEP_LABEL(name, ...) &&run##name,
@@ -189,7 +186,7 @@ void execute(Machine& m) {
         goto* pc->step;
 
     handlerStep:
-        runHandler(m, handlers, pc);
+        runHandler(m, pc);
         pc = m.pc;
         ZV_NEXT_CHECKED();
 

@@ -149,6 +149,7 @@ public:
 using Handler = void (*)(Machine&);
 
 constexpr int kMaxCommandCode = 9995;  // command words are 1..9995 (the image format keeps them below 10000)
+constexpr int kMaxHandlers = 4095;     // different handlers all families together register
 
 struct CommandEntry {
     int code;
@@ -274,9 +275,13 @@ struct Machine {
     // its signature: one letter per operand word ('l', 'f', 's'). Returns false for an unknown code.
     std::function<bool(int code, std::string* name, std::string* signature)> commandNames;
 
-    // nullptr = no family registered the code: the interpreter runs unknownCommand for it. The table
-    // starts as zero pages, so only the pages holding registered codes are ever brought into memory.
-    Handler handlers[kMaxCommandCode + 1];
+    // The handler of each code: a short number per code into a list of the registered handlers (0 =
+    // no family registered the code: the interpreter runs unknownCommand for it). Both start as zero
+    // pages; short numbers keep the codes the families register on a few pages rather than a dozen,
+    // and every page first touched costs a start about as much as clearing it.
+    uint16_t handlerIndex[kMaxCommandCode + 1];
+    uint16_t handlerCount;  // entries of handlerList in use after the unused entry 0
+    Handler handlerList[kMaxHandlers + 1];
     CommandMeanings meanings;  // from the registered entries, for the disassembler
 };
 
@@ -337,9 +342,16 @@ bool registerCommands(Machine& m, const CommandEntry (&entries)[N]) {
 // What runs for every code that no family registered (its table entry is nullptr): ends the program
 // silently.
 void unknownCommand(Machine& m);
-inline bool hasHandler(const Machine& m, int code) {
-    return code >= 0 && code <= kMaxCommandCode && m.handlers[code] != nullptr;
+// The handler registered for a code; nullptr when none is (or the code is outside 0..kMaxCommandCode).
+inline Handler handlerOf(const Machine& m, int code) {
+    return static_cast<uint32_t>(code) <= static_cast<uint32_t>(kMaxCommandCode) ? m.handlerList[m.handlerIndex[code]]
+                                                                               : nullptr;
 }
+inline bool hasHandler(const Machine& m, int code) { return handlerOf(m, code) != nullptr; }
+// Puts a handler on a code, replacing any registered one (nullptr takes it away); false when the
+// code is outside 1..kMaxCommandCode or the handler list is full. Families register through
+// registerCommands; this is for tests and tools that install single handlers.
+bool setHandler(Machine& m, int code, Handler handler);
 
 // --- program image (vm/image_loader.cpp) ----------------------------------------------------------
 

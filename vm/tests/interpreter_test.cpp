@@ -324,16 +324,16 @@ TEST(Dispatch, RegistrationRejectsBadTablesWithoutChangingAnything) {
         for (const CommandEntry& e : c.entries) {
             if (e.code < 0 || e.code > kMaxCommandCode) continue;
             if (c.accepted) {
-                EXPECT_EQ(m->handlers[e.code], e.handler);
+                EXPECT_EQ(handlerOf(*m, e.code), e.handler);
             } else if (e.code != 9801) {
-                EXPECT_EQ(m->handlers[e.code], nullptr) << e.code;
+                EXPECT_EQ(handlerOf(*m, e.code), nullptr) << e.code;
             }
         }
     }
-    EXPECT_EQ(m->handlers[9801], &first);
+    EXPECT_EQ(handlerOf(*m, 9801), &first);
     EXPECT_TRUE(hasHandler(*m, 9801));
     EXPECT_FALSE(hasHandler(*m, 156));
-    EXPECT_EQ(m->handlers[0], nullptr);
+    EXPECT_EQ(handlerOf(*m, 0), nullptr);
     EXPECT_STREQ(m->meanings[9801], "a");
     EXPECT_STREQ(m->meanings[9995], "switch");
     for (int rejected : {9803, 9806, 9807, 9808}) EXPECT_EQ(m->meanings[rejected], nullptr) << rejected;

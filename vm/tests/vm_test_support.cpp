@@ -46,17 +46,17 @@ void end(Machine& m) {
 }  // namespace
 
 void installTestInstructions(Machine& m) {
-    m.handlers[kSet] = &set;
-    m.handlers[kAdd] = &add;
-    m.handlers[kJumpIfLess] = &jumpIfLess;
-    m.handlers[kJump] = &jump;
-    m.handlers[kRaise] = &raiseNow;
-    m.handlers[kRaiseLate] = &raiseLate;
-    m.handlers[kThrow] = &throwNow;
-    m.handlers[kYield] = &yield;
-    m.handlers[kCount] = &count;
-    m.handlers[kRecoverable] = &recoverable;
-    m.handlers[kEnd] = &end;
+    setHandler(m, kSet, &set);
+    setHandler(m, kAdd, &add);
+    setHandler(m, kJumpIfLess, &jumpIfLess);
+    setHandler(m, kJump, &jump);
+    setHandler(m, kRaise, &raiseNow);
+    setHandler(m, kRaiseLate, &raiseLate);
+    setHandler(m, kThrow, &throwNow);
+    setHandler(m, kYield, &yield);
+    setHandler(m, kCount, &count);
+    setHandler(m, kRecoverable, &recoverable);
+    setHandler(m, kEnd, &end);
 }
 
 std::unique_ptr<Machine> machineWith(const std::vector<uint8_t>& image) {
