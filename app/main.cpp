@@ -205,6 +205,7 @@ constexpr bool kSanitized = false;
 [[noreturn]] void runImage(std::vector<uint8_t> image, RunArguments &args, const std::string &sourcePath = "") {
     args.options.fullScreenByDefault = false;
     args.options.skipUnseenFrames = true;
+    args.options.processEndsAfterRun = !kSanitized;  // sanitizer builds free everything for the leak check
     auto host = std::make_unique<host::Host>(host::fixHostPaths(), args.options);
     display::attachDisplay(*host);
     auto source = host::imageSource(std::move(image));
@@ -323,6 +324,7 @@ int notYet(const std::string &mode, int argc, char **argv) {
 [[noreturn]] void standaloneRun(int argc, char **argv, const std::string &executable) {
     host::RunOptions options;
     options.skipUnseenFrames = true;
+    options.processEndsAfterRun = !kSanitized;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
             options.commandLine += ' ';

@@ -33,34 +33,48 @@ void putText(std::string& out, const std::string& text) {
 // Reads the bytes front to back; any read past the end makes the whole file unusable.
 class Reader {
   public:
-    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    Reader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
     bool word(int32_t& value) {
-        if (bytes_.size() - at_ < 4) return false;
+        if (size_ - at_ < 4) return false;
         uint32_t v = 0;
-        for (int k = 0; k < 4; ++k) v |= uint32_t(uint8_t(bytes_[at_ + size_t(k)])) << (8 * k);
+        for (int k = 0; k < 4; ++k) v |= uint32_t(bytes_[at_ + size_t(k)]) << (8 * k);
         at_ += 4;
         value = static_cast<int32_t>(v);
         return true;
     }
     bool text(std::string& out, size_t limit) {
         int32_t length = 0;
-        if (!word(length) || length < 0 || size_t(length) > limit || bytes_.size() - at_ < size_t(length)) return false;
-        out.assign(bytes_, at_, size_t(length));
+        if (!word(length) || length < 0 || size_t(length) > limit || size_ - at_ < size_t(length)) return false;
+        out.assign(reinterpret_cast<const char*>(bytes_ + at_), size_t(length));
         at_ += size_t(length);
         return true;
     }
-    bool bytes(std::vector<uint8_t>& out, size_t count) {
-        if (bytes_.size() - at_ < count) return false;
-        out.assign(bytes_.begin() + std::ptrdiff_t(at_), bytes_.begin() + std::ptrdiff_t(at_ + count));
+    bool skip(size_t count) {
+        if (size_ - at_ < count) return false;
         at_ += count;
         return true;
     }
-    bool atEnd() const { return at_ == bytes_.size(); }
+    size_t at() const { return at_; }
+    void moveTo(size_t at) { at_ = at; }
+    bool atEnd() const { return at_ == size_; }
 
   private:
-    const std::string& bytes_;
+    const uint8_t* bytes_;
+    size_t size_;
     size_t at_ = kMagicLength;
 };
+
+// A glyph record's six words; false when they cannot be a glyph of a remembered font.
+bool readGlyphHeader(Reader& in, FontGlyph& g) {
+    int32_t v[6];
+    for (int32_t& value : v)
+        if (!in.word(value)) return false;
+    g.left = v[0], g.top = v[1], g.width = v[2], g.rows = v[3], g.pitch = v[4], g.advance = v[5];
+    return g.width >= 0 && g.width <= kMaxGlyphSide && g.rows >= 0 && g.rows <= kMaxGlyphSide &&
+           g.pitch == (g.width + 7) / 8 && g.left >= -kMaxGlyphSide && g.left <= kMaxGlyphSide &&
+           g.top >= -kMaxGlyphSide && g.top <= kMaxGlyphSide && g.advance >= -kMaxGlyphSide &&
+           g.advance <= kMaxGlyphSide;
+}
 
 std::string fileFor(const std::string& key) { return platform::cacheFolder() + "/font-" + platform::hashName(key); }
 
@@ -86,7 +100,7 @@ std::string rememberedFontKey(const std::string& path, int index, int size, bool
     return key;
 }
 
-std::string encodeRememberedFont(const std::string& key, const RememberedFont& font) {
+std::string encodeRememberedFont(const std::string& key, const FontPicture& font) {
     std::string out(kMagic, kMagicLength);
     putText(out, key);
     putText(out, font.family);
@@ -100,39 +114,49 @@ std::string encodeRememberedFont(const std::string& key, const RememberedFont& f
     return out;
 }
 
-std::unique_ptr<RememberedFont> decodeRememberedFont(const std::string& key, const std::string& bytes) {
-    if (bytes.size() < kMagicLength || bytes.compare(0, kMagicLength, kMagic) != 0) return nullptr;
-    Reader in(bytes);
+bool RememberedFont::check(const std::string& key) {
+    if (size_ < kMagicLength || std::memcmp(bytes_, kMagic, kMagicLength) != 0) return false;
+    Reader in(bytes_, size_);
     std::string storedKey;
-    auto font = std::make_unique<RememberedFont>();
-    if (!in.text(storedKey, 4096) || storedKey != key || !in.text(font->family, 4096)) return nullptr;
+    if (!in.text(storedKey, 4096) || storedKey != key || !in.text(family_, 4096)) return false;
     int32_t cell = 0, ascent = 0;
     if (!in.word(cell) || !in.word(ascent) || cell < 1 || cell > kMaxRememberedCell || ascent < 0 || ascent > cell)
-        return nullptr;
-    font->cell = cell;
-    font->ascent = ascent;
-    for (FontGlyph& g : font->glyphs) {
-        int32_t v[6];
-        for (int32_t& value : v)
-            if (!in.word(value)) return nullptr;
-        g.left = v[0], g.top = v[1], g.width = v[2], g.rows = v[3], g.pitch = v[4], g.advance = v[5];
-        const bool sane = g.width >= 0 && g.width <= kMaxGlyphSide && g.rows >= 0 && g.rows <= kMaxGlyphSide &&
-                          g.pitch == (g.width + 7) / 8 && g.left >= -kMaxGlyphSide && g.left <= kMaxGlyphSide &&
-                          g.top >= -kMaxGlyphSide && g.top <= kMaxGlyphSide && g.advance >= -kMaxGlyphSide &&
-                          g.advance <= kMaxGlyphSide;
-        if (!sane || !in.bytes(g.bits, size_t(g.pitch) * size_t(g.rows))) return nullptr;
+        return false;
+    cell_ = cell;
+    ascent_ = ascent;
+    for (uint32_t& at : glyphAt_) {
+        at = static_cast<uint32_t>(in.at());
+        FontGlyph g;
+        if (!readGlyphHeader(in, g) || !in.skip(size_t(g.pitch) * size_t(g.rows))) return false;
     }
-    return in.atEnd() ? std::move(font) : nullptr;
+    return in.atEnd();
 }
 
-std::unique_ptr<RememberedFont> recallFont(const std::string& key) {
+void RememberedFont::glyph(unsigned char byte, FontGlyph& out) const {
+    // Checked whole when opened: every record reads.
+    Reader in(bytes_, size_);
+    in.moveTo(glyphAt_[byte]);
+    readGlyphHeader(in, out);
+    const uint8_t* bits = bytes_ + in.at();
+    out.bits.assign(bits, bits + size_t(out.pitch) * size_t(out.rows));
+}
+
+std::unique_ptr<RememberedFont> RememberedFont::decode(const std::string& key, std::string bytes) {
+    auto font = std::unique_ptr<RememberedFont>(new RememberedFont);
+    font->ownBytes_ = std::move(bytes);
+    font->bytes_ = reinterpret_cast<const uint8_t*>(font->ownBytes_.data());
+    font->size_ = font->ownBytes_.size();
+    return font->check(key) ? std::move(font) : nullptr;
+}
+
+std::unique_ptr<RememberedFont> RememberedFont::recall(const std::string& key) {
+    // Read rather than mapped: a file cut short by someone else while mapped would fault the run.
     std::string bytes;
     if (key.empty() || !platform::readFile(fileFor(key), bytes)) return nullptr;
-    return decodeRememberedFont(key, bytes);
+    return decode(key, std::move(bytes));
 }
 
-void rememberFont(const std::string& key, const RememberedFont& font) {
-    if (key.empty() || font.cell > kMaxRememberedCell) return;
+void rememberFont(const std::string& key, const FontPicture& font) {    if (key.empty() || font.cell > kMaxRememberedCell) return;
     const std::string folder = platform::cacheFolder();
     if (!platform::makeFolders(folder)) return;
     // A temporary name of this process's own: two runs remembering the same font do not mix bytes.

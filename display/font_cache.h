@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +19,38 @@ struct FontGlyph {
 // Fonts up to this cell height are remembered (a file of at most a few tens of kilobytes each).
 inline constexpr int kMaxRememberedCell = 40;
 
-struct RememberedFont {
+// A whole font as drawn, to be remembered.
+struct FontPicture {
     std::string family;
     int cell = 0;
     int ascent = 0;
     std::array<FontGlyph, 256> glyphs;
+};
+
+// A remembered font: its file is read and checked whole when opened, and a glyph is taken from it
+// when first drawn (a print uses a handful of the 256).
+class RememberedFont {
+  public:
+    const std::string& family() const { return family_; }
+    int cell() const { return cell_; }
+    int ascent() const { return ascent_; }
+    void glyph(unsigned char byte, FontGlyph& out) const;
+
+    // The font remembered under `key`; nothing when there is none or its file is damaged.
+    static std::unique_ptr<RememberedFont> recall(const std::string& key);
+    // The same from the bytes of such a file.
+    static std::unique_ptr<RememberedFont> decode(const std::string& key, std::string bytes);
+
+  private:
+    bool check(const std::string& key);
+
+    std::string ownBytes_;
+    const uint8_t* bytes_ = nullptr;
+    size_t size_ = 0;
+    std::string family_;
+    int cell_ = 0;
+    int ascent_ = 0;
+    std::array<uint32_t, 256> glyphAt_{};  // where each glyph's record starts
 };
 
 // What names one font as drawn: the file (with its identity on disk, so an edited or replaced file
@@ -32,14 +58,9 @@ struct RememberedFont {
 std::string rememberedFontKey(const std::string& path, int index, int size, bool bold, bool italic,
                               bool fileIsBold, bool fileIsItalic);
 
-// The font remembered under `key`; nothing when there is none or the file is damaged.
-std::unique_ptr<RememberedFont> recallFont(const std::string& key);
 // Remembers the font under `key` (written to a temporary file and renamed: a run reading it at the
 // same time sees the old file or the new one). Failures are silent: the cache is only a shortcut.
-void rememberFont(const std::string& key, const RememberedFont& font);
-
-// The bytes of a remembered font, and their reading back (exposed for tests of damaged files).
-std::string encodeRememberedFont(const std::string& key, const RememberedFont& font);
-std::unique_ptr<RememberedFont> decodeRememberedFont(const std::string& key, const std::string& bytes);
+void rememberFont(const std::string& key, const FontPicture& font);
+std::string encodeRememberedFont(const std::string& key, const FontPicture& font);
 
 }  // namespace display

@@ -127,7 +127,7 @@ struct Font::Impl {
     // Made as characters are first measured or drawn: a print uses a handful of the 256, and the
     // whole set up front would be 14 KB written when the font is made.
     mutable std::array<std::unique_ptr<Glyph>, 256> glyphs;
-    // A font remembered from an earlier run has every glyph ready and no face.
+    // A font remembered from an earlier run: its glyphs come from there, and it has no face.
     std::unique_ptr<RememberedFont> remembered;
 
     ~Impl() {
@@ -138,13 +138,15 @@ struct Font::Impl {
     }
 
     const Glyph& glyph(unsigned char byte) const {
-        if (remembered)
-            return remembered->glyphs[byte];
         std::unique_ptr<Glyph>& made = glyphs[byte];
         if (made)
             return *made;
         made = std::make_unique<Glyph>();
         Glyph& g = *made;
+        if (remembered) {
+            remembered->glyph(byte, g);
+            return g;
+        }
         std::lock_guard<std::mutex> guard(freetypeLock());
         const FT_UInt index = FT_Get_Char_Index(face, codePoint(byte));
         if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP) != 0)
@@ -182,10 +184,10 @@ std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, i
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     const std::string key = rememberedFontKey(path, index, size, bold, italic, fileIsBold, fileIsItalic);
-    if (auto remembered = recallFont(key)) {
-        impl->family = remembered->family;
-        impl->cell = remembered->cell;
-        impl->ascent = remembered->ascent;
+    if (auto remembered = RememberedFont::recall(key)) {
+        impl->family = remembered->family();
+        impl->cell = remembered->cell();
+        impl->ascent = remembered->ascent();
         impl->remembered = std::move(remembered);
         return std::shared_ptr<const Font>(new Font(std::move(impl)));
     }
@@ -243,7 +245,7 @@ std::shared_ptr<const Font> Font::fromFile(const std::string& path, int index, i
     }
     // Every glyph is drawn once now, so that later runs find the whole font remembered.
     if (!key.empty() && impl->cell <= kMaxRememberedCell) {
-        RememberedFont font;
+        FontPicture font;
         font.family = impl->family;
         font.cell = impl->cell;
         font.ascent = impl->ascent;

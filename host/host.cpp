@@ -206,7 +206,7 @@ void Host::shutDown(int fromStep, ProgramSource &source, RunResult &result) {
             release(*this);
         entry_.clear();
         step("unload program");
-        if (m)
+        if (m && !options_.processEndsAfterRun)
             vm::unloadProgram(*m);
         programLoaded_ = false;
         step("change to run directory");

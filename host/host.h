@@ -61,6 +61,9 @@ struct RunOptions {
     // Frames nobody sees (a headless run that saves none) are not composed. Off by default so that
     // tests can read every composed frame from a frame-end step.
     bool skipUnseenFrames = false;
+    // The process ends right after the run: the program's cells are left to the system rather than
+    // swept and freed one by one (the sweep reaches table pages the run never touched).
+    bool processEndsAfterRun = false;
     // Replaces createPlatform (tests inject their own back-end options here).
     std::function<std::unique_ptr<platform::Platform>(const platform::PlatformOptions &, std::string &)>
         platformFactory;

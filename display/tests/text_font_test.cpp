@@ -280,7 +280,7 @@ TEST_F(RememberedFonts, ADamagedOrForeignFileIsNotUsed) {
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     const std::string key = rememberedFontKey(file.path, file.index, 16, false, false, file.bold, file.italic);
-    ASSERT_TRUE(decodeRememberedFont(key, bytes));
+    ASSERT_TRUE(RememberedFont::decode(key, bytes));
     std::string tooTall = bytes;  // the cell word made huge
     const size_t cellAt = 15 + 4 + key.size() + 4 + std::string("DejaVu Sans").size();
     tooTall[cellAt + 3] = char(0x7F);
@@ -292,8 +292,8 @@ TEST_F(RememberedFonts, ADamagedOrForeignFileIsNotUsed) {
         std::string(),
     };
     for (const std::string& d : damaged)
-        EXPECT_FALSE(decodeRememberedFont(key, d));
-    EXPECT_FALSE(decodeRememberedFont(key + "x", bytes)) << "a file made for another font";
+        EXPECT_FALSE(RememberedFont::decode(key, d));
+    EXPECT_FALSE(RememberedFont::decode(key + "x", bytes)) << "a file made for another font";
     // A damaged file in the cache: the font is drawn from its file again, and correctly.
     for (const std::string& d : damaged) {
         std::ofstream(files[0], std::ios::binary | std::ios::trunc) << d;
