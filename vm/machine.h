@@ -275,14 +275,15 @@ struct Machine {
     // its signature: one letter per operand word ('l', 'f', 's'). Returns false for an unknown code.
     std::function<bool(int code, std::string* name, std::string* signature)> commandNames;
 
+    CommandMeanings meanings;  // from the registered entries, for the disassembler
+    uint16_t handlerCount;     // entries of handlerList in use after the unused entry 0
     // The handler of each code: a short number per code into a list of the registered handlers (0 =
     // no family registered the code: the interpreter runs unknownCommand for it). Both start as zero
     // pages; short numbers keep the codes the families register on a few pages rather than a dozen,
-    // and every page first touched costs a start about as much as clearing it.
+    // and every page first touched costs a start about as much as clearing it. They come last, after
+    // the members that are constructed, so construction touches none of their pages.
     uint16_t handlerIndex[kMaxCommandCode + 1];
-    uint16_t handlerCount;  // entries of handlerList in use after the unused entry 0
     Handler handlerList[kMaxHandlers + 1];
-    CommandMeanings meanings;  // from the registered entries, for the disassembler
 };
 
 // Allocates a machine (it is large: heap only) with no handler for any code but the core instructions.
