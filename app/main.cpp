@@ -80,7 +80,7 @@ int parseRunArguments(const std::string &mode, int argc, char **argv, RunArgumen
             if (!value(v) || v.empty())
                 return usageError(mode, a + " needs a file name");
             // Absolute: the program may change the current directory while these files are in use.
-            v = std::filesystem::absolute(v).lexically_normal().string();
+            v = platform::absolutePath(v);
             if (a == "--dump-frames")
                 p.dumpFramesDir = v;
             else if (a == "--input")

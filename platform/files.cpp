@@ -180,6 +180,37 @@ std::string currentDirectory() {
     return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
 }
 
+std::string absolutePath(const std::string &path) {
+    const std::string whole = !path.empty() && path[0] == '/' ? path : currentDirectory() + "/" + path;
+    std::vector<std::string_view> parts;
+    const std::string_view text(whole);
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('/', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view part = text.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    if (out.empty())
+        return "/";
+    // A path naming a folder by its final slash (or by "." or "..") keeps saying so.
+    const std::string_view last = text.substr(text.find_last_of('/') + 1);
+    if (text.back() == '/' || last == "." || last == "..")
+        out += '/';
+    return out;
+}
+
 std::string folderOf(const std::string &path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)

@@ -41,6 +41,10 @@ std::string executablePath();
 // The current directory.
 std::string currentDirectory();
 
+// `path` made absolute against the current directory and tidied by its text alone: "." parts go,
+// a ".." takes the part before it away, repeated slashes become one, a final slash stays.
+std::string absolutePath(const std::string &path);
+
 // Folder part of a path, without the trailing slash ("." when there is none).
 std::string folderOf(const std::string &path);
 
