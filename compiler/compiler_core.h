@@ -120,13 +120,15 @@ struct LineRun {
     int32_t words;
 };
 
-// The code words of a compile: a large program's are filled into huge pages (platform/memory_tuning.h).
+// The code words and line runs of a compile: a large program's are filled into huge pages
+// (platform/memory_tuning.h).
 using CodeWords = std::vector<int32_t, platform::FilledBlockAllocator<int32_t>>;
+using LineRuns = std::vector<LineRun, platform::FilledBlockAllocator<LineRun>>;
 
 // Everything a compile produces.
 struct CompiledProgram {
     CodeWords code;
-    std::vector<LineRun> lines;  // one line per code word, as runs
+    LineRuns lines;  // one line per code word, as runs
     std::vector<int32_t> intConstants;
     std::vector<uint32_t> realConstants;
     std::vector<std::string> stringConstants;
@@ -272,7 +274,7 @@ private:
     int operatorEntries_[13][3][3];
 
     CodeWords code_;
-    std::vector<LineRun> lines_;  // the line of each word of code_, as runs
+    LineRuns lines_;  // the line of each word of code_, as runs
     int line_ = 1;
     std::string error_;
     int errorLine_ = 0;

@@ -20,7 +20,7 @@ constexpr int kMaxIncludeDirectives = 255;
 constexpr int kMaxIncludeNames = 256;
 
 // Splits text[from, to) into lines; a line ends at LF (a CR before it is dropped).
-void splitLines(const std::string& text, size_t from, std::vector<SourceLine>& lines) {
+void splitLines(const std::string& text, size_t from, SourceLines& lines) {
     // Counted first, so that the list is made once at its size instead of grown by copying.
     lines.reserve(lines.size() + static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
                                                                 text.end(), '\n')) + 1);
@@ -140,7 +140,7 @@ PreparedSource prepareText(std::string text, const std::string& folder) {
     size_t scanFrom = 0;
     int directives = 0, lastDirectiveLine = 0;
     for (int pass = 1;; ++pass) {
-        std::vector<SourceLine> lines;
+        SourceLines lines;
         splitLines(source.text, scanFrom, lines);
         int firstLine = static_cast<int>(source.lines.size()) + 1;
         // Lines before scanFrom were scanned in an earlier pass; only the count matters here.

@@ -2,6 +2,8 @@
 // the include table that maps lines of included files back to the main program's #include lines.
 #pragma once
 
+#include "platform/memory_tuning.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,6 +17,9 @@ struct SourceLine {
     size_t length;
 };
 
+// A large source's line table fills huge pages (platform/memory_tuning.h).
+using SourceLines = std::vector<SourceLine, platform::FilledBlockAllocator<SourceLine>>;
+
 struct IncludedRegion {
     size_t start, end;  // offsets of the appended file in the working text
     int rootLine;       // the main program's #include line that (directly or not) brought it in
@@ -22,7 +27,7 @@ struct IncludedRegion {
 
 struct PreparedSource {
     std::string text;
-    std::vector<SourceLine> lines;  // lines[0] is line 1
+    SourceLines lines;  // lines[0] is line 1
     int mainLineCount = 0;          // the source's lines plus the appended "end" line
     size_t mainEnd = 0;             // offset where the included files begin
     std::vector<IncludedRegion> regions;

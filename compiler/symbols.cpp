@@ -58,7 +58,9 @@ bool Compiler::failText(const std::string& text) {
 }
 
 void Compiler::reserveFor(size_t sourceBytes, size_t lineCount) {
-    size_t words = std::min<size_t>(std::max<size_t>(65536, sourceBytes), size_t(1) << 24);
+    // About two and a half bytes of code per byte of source: room for four, so a program rarely
+    // outgrows it. A small program's code grows by copying, which costs it less than the room.
+    size_t words = std::min<size_t>(std::max<size_t>(8192, sourceBytes), size_t(1) << 24);
     code_.reserve(words);
     // A run of words per line at most: the line table is made once at its size, not grown by copying.
     lines_.reserve(std::min<size_t>(lineCount + 1, size_t(1) << 24));
