@@ -182,9 +182,15 @@ CompileResult compilePrepared(PreparedSource source, const std::string& sourcePa
 namespace {
 
 CompileResult compileFileInto(const std::string& sourcePath, const CompileOptions& options, ImageOutput output) {
-    std::string text;
+    SourceText text;
+    size_t length = 0;
+    const auto resize = [&text](size_t size, size_t room) {
+        text.reserve(room);
+        text.resize(size);
+        return text.data();
+    };
     if (!sourcePath.empty()) {
-        if (!platform::readFile(findFileIgnoringCase("", sourcePath), text, kPreparationRoom)) {
+        if (!platform::readFileThrough(findFileIgnoringCase("", sourcePath), resize, length, kPreparationRoom)) {
             const Environment& environment = environmentFor(options.installFolder);
             Compiler messages(environment.vocabulary, environment.language);
             return failure(sourcePath, 0, messages.message(kMsgCannotReadSource) + " " + sourcePath);

@@ -20,7 +20,7 @@ constexpr int kMaxIncludeDirectives = 255;
 constexpr int kMaxIncludeNames = 256;
 
 // Splits text[from, to) into lines; a line ends at LF (a CR before it is dropped).
-void splitLines(const std::string& text, size_t from, SourceLines& lines) {
+void splitLines(std::string_view text, size_t from, SourceLines& lines) {
     // Counted first, so that the list is made once at its size instead of grown by copying.
     lines.reserve(lines.size() + static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
                                                                 text.end(), '\n')) + 1);
@@ -110,17 +110,17 @@ std::string_view withoutByteOrderMark(std::string_view bytes) {
 }  // namespace
 
 namespace {
-PreparedSource prepareText(std::string text, const std::string& folder);
+PreparedSource prepareText(SourceText text, const std::string& folder);
 }  // namespace
 
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder) {
-    std::string text;
+    SourceText text;
     text.reserve(sourceBytes.size() + kPreparationRoom);
     text.append(withoutByteOrderMark(sourceBytes));
     return prepareText(std::move(text), folder);
 }
 
-PreparedSource prepareSource(std::string&& sourceBytes, const std::string& folder) {
+PreparedSource prepareSource(SourceText&& sourceBytes, const std::string& folder) {
     size_t mark = sourceBytes.size() - withoutByteOrderMark(sourceBytes).size();
     sourceBytes.erase(0, mark);
     return prepareText(std::move(sourceBytes), folder);
@@ -129,7 +129,7 @@ PreparedSource prepareSource(std::string&& sourceBytes, const std::string& folde
 namespace {
 
 // `text` is the source without its byte order mark.
-PreparedSource prepareText(std::string text, const std::string& folder) {
+PreparedSource prepareText(SourceText text, const std::string& folder) {
     PreparedSource source;
     source.text = std::move(text);
     source.text += '\0';

@@ -25,8 +25,11 @@ struct IncludedRegion {
     int rootLine;       // the main program's #include line that (directly or not) brought it in
 };
 
+// The working text: a large source's fills huge pages too.
+using SourceText = std::basic_string<char, std::char_traits<char>, platform::FilledBlockAllocator<char>>;
+
 struct PreparedSource {
-    std::string text;
+    SourceText text;
     SourceLines lines;  // lines[0] is line 1
     int mainLineCount = 0;          // the source's lines plus the appended "end" line
     size_t mainEnd = 0;             // offset where the included files begin
@@ -50,7 +53,7 @@ bool needsFolding(std::string_view line);
 PreparedSource prepareSource(std::string_view sourceBytes, const std::string& folder);
 // The same, working in the given text itself instead of a copy (a file just read: the bytes are
 // copied once less). Room for kPreparationRoom more bytes saves a reallocation.
-PreparedSource prepareSource(std::string&& sourceBytes, const std::string& folder);
+PreparedSource prepareSource(SourceText&& sourceBytes, const std::string& folder);
 inline constexpr size_t kPreparationRoom = 16;  // the zero byte and the closing "end" line
 
 }  // namespace compiler

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <filesystem>
+#include <functional>
 
 #include <cerrno>
 #include <cstdint>
@@ -13,8 +14,9 @@
 
 namespace platform {
 
-bool readFile(const std::string &path, std::string &contents, size_t extraRoom) {
-    contents.clear();
+bool readFileThrough(const std::string &path, const std::function<char *(size_t size, size_t room)> &resize,
+                     size_t &length, size_t extraRoom) {
+    length = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -22,15 +24,15 @@ bool readFile(const std::string &path, std::string &contents, size_t extraRoom) 
     // a device) in growing pieces. No stream buffer and no buffer on the stack are touched.
     struct stat st {};
     const size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? size_t(st.st_size) : 0;
-    size_t used = 0;
+    size_t used = 0, size = 0;
+    char *bytes = nullptr;
     bool ok = true;
     for (;;) {
-        if (used == contents.size()) {
-            if (used == 0)
-                contents.reserve(expected + 1 + extraRoom);
-            contents.resize(used == 0 ? (expected > 0 ? expected + 1 : 4096) : used * 2);
+        if (used == size) {
+            size = used == 0 ? (expected > 0 ? expected + 1 : 4096) : used * 2;
+            bytes = resize(size, used == 0 ? expected + 1 + extraRoom : size);
         }
-        const ssize_t got = ::read(fd, contents.data() + used, contents.size() - used);
+        const ssize_t got = ::read(fd, bytes + used, size - used);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -40,8 +42,22 @@ bool readFile(const std::string &path, std::string &contents, size_t extraRoom) 
         used += size_t(got);
     }
     ::close(fd);
-    contents.resize(ok ? used : 0);
+    length = ok ? used : 0;
+    resize(length, length);
     return ok;
+}
+
+bool readFile(const std::string &path, std::string &contents, size_t extraRoom) {
+    contents.clear();
+    size_t length = 0;
+    return readFileThrough(
+        path,
+        [&contents](size_t size, size_t room) {
+            contents.reserve(room);
+            contents.resize(size);
+            return contents.data();
+        },
+        length, extraRoom);
 }
 
 bool readRegularFile(const std::string &path, std::vector<uint8_t> &bytes) {

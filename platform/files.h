@@ -1,6 +1,7 @@
 // File helpers every writer of user data goes through, and the per-user folders of the system.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,10 @@ namespace platform {
 // Reads a whole file, with room reserved for `extraRoom` more bytes. False when it cannot be
 // opened or read (a folder cannot be read).
 bool readFile(const std::string &path, std::string &contents, size_t extraRoom = 0);
+// The same into a text of the caller's own kind: `resize(size, room)` makes it `size` bytes long,
+// with room for `room`, and gives where its bytes are; `length` is the file's length.
+bool readFileThrough(const std::string &path, const std::function<char *(size_t size, size_t room)> &resize,
+                     size_t &length, size_t extraRoom = 0);
 // Reads a whole regular file; a folder, a device or an unreadable file gives false and no bytes.
 bool readRegularFile(const std::string &path, std::vector<uint8_t> &bytes);
 
