@@ -211,6 +211,11 @@ class DisplayDevice {
     uint32_t lastFrameTime = 0;
     uint32_t backgroundColour = 0;              // 0xRRGGBB, set by the drawing commands
     int presentOriginX = 0, presentOriginY = 0; // top-left of the picture in the client area
+    // Whether presented pictures are looked at (shown, or saved as frames). When not, presentation
+    // leaves the primary surface to be brought up to date when something reads it.
+    bool primaryShown = true;
+    // Copies into the primary surface what presentations left for later; before reading it.
+    void bringPrimaryUpToDate();
     int adapterInUse = 0;
 
     // Card choice screens (start-up window): which one is shown and the probe's results.
@@ -240,6 +245,7 @@ class DisplayDevice {
     std::vector<Adapter> adapters_;
     std::shared_ptr<platform::GlDevice> gl_;
     std::unique_ptr<Surface> primary_;
+    bool primaryStale_ = false; // presentations skipped the copy; back_ marks the rows to copy
     std::unique_ptr<Surface> back_;
     // The pixels of the last released surfaces, freed when new surfaces are made or the device goes.
     // At the end of a run the process ends first and the system takes them back with everything

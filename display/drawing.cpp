@@ -130,6 +130,7 @@ void attachDrawing(vm::Machine& m, DisplayDevice& device, std::function<std::str
     if (drawing->pendingScreenSave.empty()) return;
     const std::string name = std::move(drawing->pendingScreenSave);
     drawing->pendingScreenSave.clear();
+    drawing->device.bringPrimaryUpToDate();
     if (!drawing->codec.write(drawing->device.primarySurface(), name)) {
       drawing->device.recordEngineError("Could not save the screen: " + drawing->codec.lastError());
       vm::raise(drawing->machine, 1004);

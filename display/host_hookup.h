@@ -117,13 +117,16 @@ inline void attachDisplay(host::Host &h, HookupOptions options = {},
     hooks.frameEnd.push_back([device](host::Host &h) {
         if (!*device)
             return;
+        (*device)->primaryShown = h.framesSeen();
         (*device)->postFrame(h.machine());
         if (h.framesSeen())
             (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
     });
     hooks.windowChanged.push_back([device](host::Host &h) {
-        if (*device && h.framesSeen())
+        if (*device && h.framesSeen()) {
+            (*device)->bringPrimaryUpToDate();
             (*device)->composeFrame(h.frameBuffer().data(), platform::kScreenWidth, platform::kScreenHeight);
+        }
     });
     hooks.activation.push_back([device](host::Host &, bool active) {
         if (*device)

@@ -103,8 +103,11 @@ void DisplayDevice::present() {
         // The attached back buffer becomes the visible page and the old page is drawn on next.
         std::swap(primary_, back_);
         page ^= 1;
-    } else {
+    } else if (primaryShown) {
         copyWrittenRows(*back_, *primary_);
+        primaryStale_ = false;
+    } else {
+        primaryStale_ = true; // the back buffer keeps marking every row written since the last copy
     }
     // Where the picture's top-left lands in the client area, for mouse coordinates: centred in a
     // screen-sized window, at the origin otherwise.
@@ -118,6 +121,12 @@ void DisplayDevice::present() {
         lastSampleTime = now;
         lastSampleCount = frameCounter;
     }
+}
+
+void DisplayDevice::bringPrimaryUpToDate() {
+    if (primaryStale_ && !flipChain)
+        copyWrittenRows(*back_, *primary_);
+    primaryStale_ = false;
 }
 
 namespace {

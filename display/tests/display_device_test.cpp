@@ -291,6 +291,31 @@ TEST(Presentation, FlipChainTogglesPagesAndCopyKeepsTheBackBuffer) {
     EXPECT_EQ(copy.device->backBuffer().colour(5, 5), 0x00FF00u);
 }
 
+TEST(Presentation, UnseenPresentationsCatchUpWhenThePrimaryIsRead) {
+    // Nobody looks at the presented pictures: presentations leave the copy, and the primary is
+    // brought up to date, with every row written in between, before it is read.
+    Fixture f({hardwareCard("GPU", false)}, true);
+    ASSERT_EQ(f.device->createAtStartUp(), 0);
+    Surface &back = f.device->backBuffer();
+    const Surface &primary = f.device->primarySurface();
+    f.device->primaryShown = false;
+    back.setColour(3, 7, 0xFF0000);
+    f.device->present();
+    back.setColour(4, 200, 0x00FF00);
+    f.device->present();
+    EXPECT_EQ(primary.colour(3, 7), 0u) << "copied although nobody looks";
+    f.device->bringPrimaryUpToDate();
+    EXPECT_EQ(primary.colour(3, 7), 0xFF0000u);
+    EXPECT_EQ(primary.colour(4, 200), 0x00FF00u);
+    EXPECT_EQ(primary.pixels, back.pixels);
+    // Shown again: each presentation copies at once.
+    f.device->primaryShown = true;
+    back.setColour(3, 7, 0);
+    f.device->present();
+    EXPECT_EQ(primary.colour(3, 7), 0u);
+    EXPECT_EQ(primary.pixels, back.pixels);
+}
+
 TEST(Presentation, CopyModeKeepsThePrimaryEqualToTheBackBufferRowByRow) {
     // Presentation copies only rows written since the last copy: every change must still arrive,
     // including rows going back to black and a clear after a blank screen.

@@ -26,9 +26,12 @@ class DrawingProgram : public host::testing::HostTest {
     std::vector<uint32_t> probes;     // the pixel at (5, 5) of every presented frame
   };
 
-  Outcome runProgram(const std::string& source, uint64_t maxFrames = 200, HookupOptions options = {}) {
+  Outcome runProgram(const std::string& source, uint64_t maxFrames = 200, HookupOptions options = {},
+                     bool framesUnseen = false) {
     options.want3d = false;
-    host::Host host(paths(), headless("", maxFrames));
+    host::RunOptions runOptions = headless("", maxFrames);
+    runOptions.skipUnseenFrames = framesUnseen;
+    host::Host host(paths(), runOptions);
     attachDisplay(host, options);
     Outcome out;
     host.hooks().frameEnd.push_back([&out](host::Host& h) {
@@ -137,6 +140,23 @@ TEST_F(DrawingProgram, BitmapsSaveLoadAndCopyIntoOthers) {
   // is copied to the screen scaled four times.
   EXPECT_EQ(out.console, "4030167769600\n201516776960\n16776960167769600\n");
   EXPECT_TRUE(std::filesystem::exists(dir.file("start/picture.bmp")));
+}
+
+TEST_F(DrawingProgram, TheScreenSavedInARunNobodyWatchesHoldsWhatWasDrawn) {
+  // Frames nobody sees are not copied to the visible page; a screen save still gets the picture.
+  const Outcome out = runProgram(lines({
+                                     "ink rgb(255, 255, 0), 0",
+                                     "box 0, 0, 9, 9",
+                                     "save bitmap \"screen.bmp\"",
+                                     "refresh",
+                                     "load bitmap \"screen.bmp\", 1",
+                                     "set current bitmap 1",
+                                     "print point(5, 5); point(20, 20)",
+                                     "end",
+                                 }),
+                                 200, {}, true);
+  ASSERT_EQ(out.result.errorCode, 0) << out.result.message;
+  EXPECT_EQ(out.console, "167769600\n");
 }
 
 TEST_F(DrawingProgram, ASaveThatWritesNothingIsAnErrorAndKeepsTheOldFile) {
