@@ -24,7 +24,7 @@ timed() {
   start=$(now)
   "$@" >"$work/out" 2>"$work/err" || { echo "failed: $*" >&2; cat "$work/err" >&2; return 1; }
   end=$(now)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) / 1e9 }'
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", (e - s) / 1e9 }'
 }
 checksum() { tr '\n' ' ' <"$1" | sed 's/ *$//'; }
 
@@ -86,13 +86,14 @@ best() {  # best of ROUNDS runs, in seconds
   echo "$b"
 }
 echo
-printf '%-14s %12s %12s\n' "compile" "zorvane" "luac5.4 -p"
+printf '%-14s %12s %12s %8s\n' "compile" "zorvane" "luac5.4 -p" "ratio"
 declare -A compileTime
 for lines in 1000 10000; do
   generate "$lines" "$work/p$lines.qxa" "$work/p$lines.lua"
   compileTime[$lines]=$(best build/bin/zorvane compile "$work/p$lines.qxa" -o "$work/p$lines.img")
   luac=$(best luac5.4 -p "$work/p$lines.lua")
-  printf '%-14s %11ss %11ss\n' "$lines lines" "${compileTime[$lines]}" "$luac"
+  ratio=$(awk -v a="${compileTime[$lines]}" -v b="$luac" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
+  printf '%-14s %11ss %11ss %8s\n' "$lines lines" "${compileTime[$lines]}" "$luac" "$ratio"
 done
 awk -v a="${compileTime[1000]}" -v b="${compileTime[10000]}" \
   'BEGIN { r = (a > 0) ? b / a : 0; printf "10,000 lines take %.1f times as long as 1,000 (limit 12)\n", r; exit !(r <= 12) }'

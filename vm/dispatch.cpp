@@ -62,6 +62,7 @@ std::unique_ptr<Machine> createMachine() {
     // Default-initialised on zeroed memory: every cell, reference and array entry reads as zero, and
     // every handler as nullptr (unknown).
     std::unique_ptr<Machine> m(new Machine);
+    m->meanings.reserve(1024);  // every family's commands together, with room to grow
     resetErrorTexts(*m);
     registerCoreInstructions(*m);
     return m;

@@ -171,6 +171,8 @@ public:
     // Adds the meaning of a code that has none yet (registration refuses codes already taken).
     void add(int code, const char* meaning) { entries_.emplace_back(code, meaning); }
     size_t size() const { return entries_.size(); }
+    // Room for that many, so that registration does not copy the list as it grows.
+    void reserve(size_t count) { entries_.reserve(count); }
 
 private:
     std::vector<std::pair<int, const char*>> entries_;
