@@ -28,23 +28,18 @@ constexpr const char *kVariablePrefixes[] = {"LIBGL_", "MESA_", "GALLIUM_", "__G
                                              "LP_",    "GBM_",  "DRI_",     "NV_",  "LD_",   "DRIRC"};
 constexpr const char *kVariables[] = {"DISPLAY", "WAYLAND_DISPLAY"};
 
-// What a new renderer would change. Library upgrades run ldconfig, which writes a new
-// /etc/ld.so.cache; the drivers' folders (a driver renamed into place changes its folder's time),
-// the vendor and driver configuration and the devices cover the rest. Most are absent on any one
-// machine, and each costs one stat.
-constexpr const char *kPaths[] = {"/etc/ld.so.cache",
-                                  "/usr/lib/x86_64-linux-gnu/dri",
-                                  "/usr/lib/aarch64-linux-gnu/dri",
-                                  "/usr/lib64/dri",
-                                  "/usr/lib/dri",
-                                  "/usr/lib/x86_64-linux-gnu/gbm",
-                                  "/usr/share/glvnd/egl_vendor.d",
-                                  "/etc/glvnd/egl_vendor.d",
-                                  "/usr/share/drirc.d",
-                                  "/etc/drirc",
-                                  "/dev/dri",
-                                  "/proc/driver/nvidia/version",
-                                  "/sys/class/drm"};
+// What a new renderer would change. Library upgrades (Mesa, the vendors' drivers, glvnd) run
+// ldconfig, which writes a new /etc/ld.so.cache; the drivers' folder of this build's architecture
+// catches a driver renamed into place without it, and the devices and the driver configuration the
+// rest. Each costs one stat at every start, so the list is short.
+#if defined(__aarch64__)
+#define ZV_MULTIARCH "aarch64-linux-gnu"
+#else
+#define ZV_MULTIARCH "x86_64-linux-gnu"
+#endif
+constexpr const char *kPaths[] = {"/etc/ld.so.cache", "/usr/lib/" ZV_MULTIARCH "/dri", "/usr/lib64/dri",
+                                  "/usr/share/glvnd/egl_vendor.d", "/etc/drirc", "/dev/dri"};
+#undef ZV_MULTIARCH
 
 void addNumber(std::string &out, long long value) {
     char digits[24];
@@ -82,8 +77,9 @@ std::string oneLine(std::string text) {
 bool parseNumber(const std::string &text, uint64_t &value) {
     if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return true;
+    // from_chars: plain digits, without the C library's first-use cost of strtoull.
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
 }
 
 bool parseFlag(const std::string &text, bool &value) {
