@@ -233,7 +233,7 @@ private:
     bool splitParameters(std::string_view text, std::vector<std::string>& out);
     std::string typeList(std::string_view letters) const;
     bool noFittingFunction(std::string_view name);
-    void prepareOperatorEntries();
+    int operatorEntry(int level, int a, int b);
 
     // --- statements (statements.cpp)
     struct Match;
@@ -265,12 +265,14 @@ private:
 
     const Vocabulary& vocabulary_;
     const LanguageFile& language_;
-    std::unordered_map<int32_t, int> keywordByCode_;
+    int32_t keywordCodes_[12];  // the command code of each structure keyword (-1 when missing)
     int assignmentEntry_ = -1, elementStoreEntry_ = -1;
     // Name groups of the commands compileCommand treats specially (-1 when the vocabulary lacks one);
     // read and input store into the cell they are given.
     int exitFunctionGroup_ = -1, assignmentGroup_ = -1, readGroup_ = -1, inputGroup_ = -1;
-    // For each operator level and operand types (l, f, s each), the chosen entry or -1.
+    // For each operator level and operand types (l, f, s each), the chosen entry or -1; chosen
+    // when first needed (kEntryNotChosen until then).
+    static constexpr int kEntryNotChosen = -2;
     int operatorEntries_[13][3][3];
 
     CodeWords code_;

@@ -207,21 +207,20 @@ namespace {
 int typeSlotOf(char type) { return type == 'l' ? 0 : type == 'f' ? 1 : 2; }
 }  // namespace
 
-// An operator's entry depends only on its level and its operands' types: choose them all once.
-void Compiler::prepareOperatorEntries() {
+// An operator's entry depends only on its level and its operands' types: chosen when a compile
+// first meets that combination (a short program meets a few of the 117).
+int Compiler::operatorEntry(int level, int a, int b) {
+    int& chosen = operatorEntries_[level][a][b];
+    if (chosen != kEntryNotChosen) return chosen;
     const char letters[3] = {'l', 'f', 's'};
-    for (int level = 0; level < 13; ++level)
-        for (int a = 0; a < 3; ++a)
-            for (int b = 0; b < 3; ++b) {
-                int& chosen = operatorEntries_[level][a][b];
-                chosen = -1;
-                std::string types{letters[a], letters[b]};
-                for (int j : vocabulary_.functionsNamed(kLevels[level].entryName))
-                    if (std::string_view(vocabulary_.functions()[j].signature).substr(1) == types) {
-                        chosen = j;
-                        break;
-                    }
-            }
+    const char types[2] = {letters[a], letters[b]};
+    chosen = -1;
+    for (int j : vocabulary_.functionsNamed(kLevels[level].entryName))
+        if (vocabulary_.functions()[j].signature.substr(1) == std::string_view(types, 2)) {
+            chosen = j;
+            break;
+        }
+    return chosen;
 }
 
 bool Compiler::splitParameters(std::string_view text, ParameterList& out) {
@@ -353,7 +352,7 @@ Operand Compiler::compileOperatorExpression(std::string_view original) {
             Operand b = compileOperand(right);
             if (b.type == 'x') return b;
             const char* name = kLevels[level].entryName;
-            int chosen = operatorEntries_[level][typeSlotOf(a.type)][typeSlotOf(b.type)];
+            int chosen = operatorEntry(level, typeSlotOf(a.type), typeSlotOf(b.type));
             if (chosen < 0) {
                 noFittingFunction(name);
                 return {};

@@ -516,12 +516,14 @@ bool Compiler::compileCommand(int entry, std::string_view parameterText) {
                 if (!addDataItem(parameters[k])) return false;
         return true;
     }
-    auto keyword = command.structureKeyword ? keywordByCode_.find(command.code) : keywordByCode_.end();
-    if (keyword != keywordByCode_.end()) {
-        if (!applyStructureRules(keyword->second, static_cast<int32_t>(code_.size()), 0, loopStart, operands))
-            return false;
-        int k = keyword->second;
-        if (k == 2 || k == 3 || k == 10) return true;  // endif, do and repeat emit nothing
+    // The first keyword with the command's code, as a look-up by code would find it.
+    int keyword = -1;
+    if (command.structureKeyword)
+        for (int k = 0; k < 12 && keyword < 0; ++k)
+            if (keywordCodes_[k] == command.code) keyword = k;
+    if (keyword >= 0) {
+        if (!applyStructureRules(keyword, static_cast<int32_t>(code_.size()), 0, loopStart, operands)) return false;
+        if (keyword == 2 || keyword == 3 || keyword == 10) return true;  // endif, do and repeat emit nothing
     }
     emitInstruction(command.code, operands);
     if (command.code >= 22 && command.code <= 25) {

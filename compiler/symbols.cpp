@@ -26,7 +26,7 @@ Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
     : vocabulary_(vocabulary), language_(language) {
     for (int k = 0; k < 12; ++k) {
         int entry = vocabulary_.firstCommand(kStructureKeywords[k]);
-        if (entry >= 0) keywordByCode_.try_emplace(vocabulary_.commands()[entry].code, k);
+        keywordCodes_[k] = entry >= 0 ? vocabulary_.commands()[entry].code : -1;
     }
     assignmentEntry_ = vocabulary_.firstCommand("=");
     elementStoreEntry_ = vocabulary_.firstCommand("@=");
@@ -38,7 +38,7 @@ Compiler::Compiler(const Vocabulary& vocabulary, const LanguageFile& language)
     assignmentGroup_ = groupOf("=");
     readGroup_ = groupOf("read");
     inputGroup_ = groupOf("input");
-    prepareOperatorEntries();
+    std::fill(&operatorEntries_[0][0][0], &operatorEntries_[0][0][0] + 13 * 3 * 3, kEntryNotChosen);
 }
 
 const std::string& Compiler::message(int key) const {
