@@ -1,12 +1,13 @@
 #include "compiler/image_writer.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <system_error>
+#include <string>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace compiler {
@@ -101,29 +102,40 @@ void writeFront(WordWriter& out, const CompiledProgram& program) {
     out.patch(11, static_cast<uint32_t>(out.words() - ownersStart));
 }
 
-// Writes through `fill` to a temporary file beside `path`, then renames it over `path`.
-bool writeAtomically(const std::string& path, const std::function<void(std::ofstream&)>& fill) {
-    namespace fs = std::filesystem;
-    fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) return false;
-        fill(file);
-        file.flush();
-        if (!file) {
-            file.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
+// A file written with plain calls: no stream (and no C++ locale) is set up for it.
+class FileSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) {}
+    void write(const void* data, size_t size) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        while (ok_ && size > 0) {
+            const ssize_t done = ::write(fd_, bytes, size);
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) {
+                ok_ = false;
+                break;
+            }
+            bytes += done;
+            size -= static_cast<size_t>(done);
         }
     }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+    bool ok() const { return ok_; }
+
+private:
+    int fd_;
+    bool ok_ = true;
+};
+
+// Writes through `fill` to a temporary file beside `path`, then renames it over `path`.
+bool writeAtomically(const std::string& path, const std::function<void(FileSink&)>& fill) {
+    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    FileSink file(fd);
+    fill(file);
+    const bool closed = ::close(fd) == 0;
+    if (!file.ok() || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
         return false;
     }
     return true;
@@ -142,11 +154,11 @@ std::vector<uint8_t> buildImage(const CompiledProgram& program) {
 }
 
 bool writeImageAtomically(const std::string& path, const CompiledProgram& program) {
-    return writeAtomically(path, [&](std::ofstream& file) {
+    return writeAtomically(path, [&](FileSink& file) {
         WordWriter front;
         writeFront(front, program);
         std::vector<uint8_t> bytes = front.take();
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.write(bytes.data(), bytes.size());
         // The code and the line words go out through one small buffer instead of a copy of the image.
         constexpr size_t kChunkWords = 4096;
         uint8_t chunk[kChunkWords * 4];
@@ -157,24 +169,23 @@ bool writeImageAtomically(const std::string& path, const CompiledProgram& progra
             chunk[used * 4 + 2] = static_cast<uint8_t>(value >> 16);
             chunk[used * 4 + 3] = static_cast<uint8_t>(value >> 24);
             if (++used == kChunkWords) {
-                file.write(reinterpret_cast<const char*>(chunk), static_cast<std::streamsize>(sizeof chunk));
+                file.write(chunk, sizeof chunk);
                 used = 0;
             }
         };
         if constexpr (std::endian::native == std::endian::little)
-            file.write(reinterpret_cast<const char*>(program.code.data()),
-                       static_cast<std::streamsize>(program.code.size() * 4));
+            file.write(program.code.data(), program.code.size() * 4);
         else
             for (int32_t word : program.code) put(static_cast<uint32_t>(word));
         for (const LineRun& run : program.lines)
             for (int32_t k = 0; k < run.words; ++k) put(static_cast<uint32_t>(run.line));
-        file.write(reinterpret_cast<const char*>(chunk), static_cast<std::streamsize>(used * 4));
+        file.write(chunk, used * 4);
     });
 }
 
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    return writeAtomically(path, [&](std::ofstream& file) {
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return writeAtomically(path, [&](FileSink& file) {
+        file.write(bytes.data(), bytes.size());
     });
 }
 
