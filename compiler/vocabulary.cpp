@@ -208,6 +208,16 @@ void Vocabulary::parse(std::string_view text) {
             std::find(keywordCodes, keywordCodes + keywordCount, entry.code) != keywordCodes + keywordCount;
     storage_ = std::move(storage);
     tables_ = tables;
+    noteShapes();
+}
+
+void Vocabulary::noteShapes() {
+    commandShapes_.fill(0);
+    functionShapes_.fill(0);
+    for (auto [entries, shapes] : {std::pair{tables_.commands, &commandShapes_}, std::pair{tables_.functions, &functionShapes_}})
+        for (const VocabularyEntry& entry : entries)
+            if (!entry.name.empty())
+                (*shapes)[static_cast<unsigned char>(entry.name[0])] |= uint64_t(1) << std::min<size_t>(entry.name.size(), 63);
 }
 
 int Vocabulary::firstCommand(std::string_view name) const {

@@ -8,6 +8,7 @@
 
 #include "compiler/text_hash.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -69,9 +70,11 @@ public:
 
     // Indexes of every entry with that name, in table order (empty when none).
     std::span<const int> commandsNamed(std::string_view name) const {
+        if (!mayBeNamed(commandShapes_, name)) return {};
         return named(tables_.commandIndex, tables_.commands, name);
     }
     std::span<const int> functionsNamed(std::string_view name) const {
+        if (!mayBeNamed(functionShapes_, name)) return {};
         return named(tables_.functionIndex, tables_.functions, name);
     }
     // Indexes of every command with the name of command `entry`, without looking the name up.
@@ -91,6 +94,17 @@ public:
     size_t longestCommandWords() const { return static_cast<size_t>(tables_.longestCommandWords); }
 
 private:
+    // For each first character, one bit per name length (63 standing for longer ones) that some
+    // entry's name has: most words a compile looks up are no name at all, and this says so without
+    // hashing them.
+    using NameShapes = std::array<uint64_t, 256>;
+    static bool mayBeNamed(const NameShapes& shapes, std::string_view name) {
+        if (name.empty()) return false;
+        const size_t length = name.size() < 63 ? name.size() : 63;
+        return (shapes[static_cast<unsigned char>(name[0])] >> length) & 1;
+    }
+    void noteShapes();
+
     static std::span<const int> members(const VocabularyIndex& index, int group);
     static std::span<const int> named(const VocabularyIndex& index, std::span<const VocabularyEntry> entries,
                                       std::string_view name);
@@ -98,6 +112,8 @@ private:
     struct Storage;  // what a parsed text's tables point into; shared by copies
     std::shared_ptr<const Storage> storage_;
     VocabularyTables tables_;
+    NameShapes commandShapes_{};
+    NameShapes functionShapes_{};
 };
 
 // The twelve structure keywords in their fixed order; the number is the keyword's index here.

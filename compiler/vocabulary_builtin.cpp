@@ -13,6 +13,7 @@ std::string_view Vocabulary::builtInText() { return {zv_vocabulary_text, zv_voca
 Vocabulary Vocabulary::builtIn() {
     Vocabulary vocabulary;
     vocabulary.tables_ = kBuiltInVocabularyTables;
+    vocabulary.noteShapes();
     return vocabulary;
 }
 
