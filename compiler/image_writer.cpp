@@ -126,7 +126,10 @@ private:
     bool ok_ = true;
 };
 
-// Writes through `fill` to a temporary file beside `path`, then renames it over `path`.
+// Writes through `fill` to a temporary file beside `path`, then gives it the name `path`. The old
+// image is removed just before: ext4 writes a file renamed over another one out to disk at once,
+// which costs a compile more than writing the image. A compiled image is output each compile makes
+// afresh, and the new one is complete and closed before the old one goes.
 bool writeAtomically(const std::string& path, const std::function<void(FileSink&)>& fill) {
     const std::string temporary = path + ".tmp" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -134,6 +137,7 @@ bool writeAtomically(const std::string& path, const std::function<void(FileSink&
     FileSink file(fd);
     fill(file);
     const bool closed = ::close(fd) == 0;
+    if (file.ok() && closed) ::unlink(path.c_str());
     if (!file.ok() || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;

@@ -16,8 +16,9 @@ std::vector<uint8_t> buildImage(const CompiledProgram& program);
 // holding the whole image in memory.
 bool writeImageAtomically(const std::string& path, const CompiledProgram& program);
 
-// Writes bytes to a temporary file beside `path`, then renames it over `path`: an existing file is
-// replaced only by a complete new one. Returns false (and leaves no temporary) on failure.
+// Writes bytes to a temporary file beside `path`, then gives it that name: an existing file is
+// removed only once a complete new one is written and closed beside it (not renamed over it, which
+// makes ext4 write the new file out at once). Returns false (and leaves no temporary) on failure.
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace compiler
