@@ -139,7 +139,7 @@ void execute(Machine& m) {
         // A word outside the command codes goes to the handler path, which ends the program like
         // an unknown code. An instruction whose partner is where it continues runs as a pair.
         const uint8_t* const stepOf = core::fastStepOfCode();
-        std::vector<Op>& code = m.program.code;
+        auto& code = m.program.code;
         const size_t size = code.size();
         for (size_t k = 0; k < size; ++k) {
             Op& op = code[k];

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/memory_tuning.h"
 #include "vm/call_state.h"
 
 namespace platform {
@@ -117,10 +118,14 @@ struct Frame {
 constexpr int kCodeGuardWords = 64;
 
 struct Program {
-    std::vector<Op> code;             // relocated code (codeSize words) followed by kCodeGuardWords zero words
-    int32_t codeSize = 0;             // words of code in the image; the last one is normally the final 0
-    std::vector<int32_t> rawCode;     // the code words as stored, for diagnostics
-    std::vector<int32_t> lines;       // source line of every code word
+    // A large program's tables per code word fill huge pages (platform/memory_tuning.h).
+    template <class T>
+    using PerWord = std::vector<T, platform::FilledBlockAllocator<T>>;
+
+    PerWord<Op> code;       // relocated code (codeSize words) followed by kCodeGuardWords zero words
+    int32_t codeSize = 0;   // words of code in the image; the last one is normally the final 0
+    PerWord<int32_t> rawCode;  // the code words as stored, for diagnostics
+    PerWord<int32_t> lines;    // source line of every code word
     std::vector<uint8_t> dataTypes;   // 'l', 'f', 's' per DATA item
     int32_t dataCount = 0;
     std::vector<int16_t> owners[3];   // owning function of every integer, real, string variable

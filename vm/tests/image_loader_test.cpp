@@ -114,7 +114,8 @@ TEST(ImageLoader, LoadsEveryAreaIntoItsCells) {
     EXPECT_EQ(m->cells[2000].s, nullptr) << "string temporaries start without a string";
 
     EXPECT_EQ(m->program.codeSize, 7);
-    EXPECT_EQ(m->program.lines, (std::vector<int32_t>{1, 1, 1, 2, 2, 2, 2}));
+    const std::vector<int32_t> lines(m->program.lines.begin(), m->program.lines.end());
+    EXPECT_EQ(lines, (std::vector<int32_t>{1, 1, 1, 2, 2, 2, 2}));
     EXPECT_EQ(m->pc, m->program.code.data());
     EXPECT_EQ(sourceLine(*m, &m->program.code[3]), 2);
     EXPECT_EQ(sourceLine(*m, m->program.code.data() + 7), 0) << "guard words have no line";
