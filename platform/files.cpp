@@ -122,21 +122,21 @@ bool writeFileAtomically(const std::string &path, const std::string &contents, s
     return true;
 }
 
-std::string configFolder() {
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+namespace {
+// A per-user folder of ours: under $variable when it names an absolute folder, else under
+// ~/`fallback` (or /tmp/`fallback` without a home).
+std::string userFolder(const char *variable, const char *fallback) {
+    const char *xdg = std::getenv(variable);
     if (xdg && *xdg == '/')
         return std::string(xdg) + "/zorvane";
     const char *home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.config/zorvane";
+    return std::string(home && *home ? home : "/tmp") + "/" + fallback + "/zorvane";
 }
+} // namespace
 
-std::string cacheFolder() {
-    const char *xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && *xdg == '/')
-        return std::string(xdg) + "/zorvane";
-    const char *home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.cache/zorvane";
-}
+std::string configFolder() { return userFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::string cacheFolder() { return userFolder("XDG_CACHE_HOME", ".cache"); }
 
 std::string hashName(std::string_view text) {
     uint64_t h = 1469598103934665603ull;
