@@ -32,7 +32,7 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 // The entries of the folders looked in last, with the folder's change time when they were read:
 // a start looks for several absent files (vocabulary.txt, SETUP.INI) in the same folder, and any
 // entry added, removed or renamed there changes that time, so a listing is read again only then.
-// The file system's clock is coarse, so a listing read less than a second after a change is not
+// The file system's clock is coarse, so a listing read less than two seconds after a change is not
 // kept: a second change within the same tick would not move the time.
 struct FolderListing {
     std::string folder;

@@ -156,7 +156,10 @@ std::unique_ptr<RememberedFont> RememberedFont::recall(const std::string& key) {
     return decode(key, std::move(bytes));
 }
 
-void rememberFont(const std::string& key, const FontPicture& font) {    if (key.empty() || font.cell > kMaxRememberedCell) return;
+// Not platform::writeFileAtomically: its fixed temporary name would let two runs remembering the
+// same font at once mix their bytes, and a cache needs no flush to disk.
+void rememberFont(const std::string& key, const FontPicture& font) {
+    if (key.empty() || font.cell > kMaxRememberedCell) return;
     const std::string folder = platform::cacheFolder();
     if (!platform::makeFolders(folder)) return;
     // A temporary name of this process's own: two runs remembering the same font do not mix bytes.
